@@ -1,0 +1,62 @@
+#include "console.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#ifdef MORVALEN_HAVE_TERMINFO
+#include <curses.h>
+#include <term.h>
+#endif
+
+namespace {
+
+#ifdef MORVALEN_HAVE_TERMINFO
+// tputs hands over the sequence one byte at a time, with no context; gather it here and
+// send it to the terminal in one write.
+char sequence[256];
+std::size_t sequence_length = 0;
+
+int gather(int c) {
+    if (sequence_length == sizeof sequence)
+        return EOF;
+    sequence[sequence_length++] = static_cast<char>(c);
+    return c;
+}
+
+// The terminal's own clear-screen sequence from terminfo, as the clear command sends it.
+// TERM unset, unknown or without a clear capability leaves the screen alone.
+void send_clear_sequence(int tty) {
+    int status = 0;
+    if (setupterm(nullptr, tty, &status) != OK)
+        return;
+    const char *clear = tigetstr("clear");
+    if (clear != nullptr && clear != reinterpret_cast<char *>(-1)) {
+        sequence_length = 0;
+        tputs(clear, 1, gather);
+        if (write(tty, sequence, sequence_length) < 0) {
+            // A terminal that refuses the sequence is simply not cleared.
+        }
+    }
+    del_curterm(cur_term);
+}
+#endif
+
+} // namespace
+
+void clear_console() {
+#ifdef MORVALEN_HAVE_TERMINFO
+    // The controlling terminal, not standard output: with the output redirected to a file,
+    // the screen is still cleared and the file holds no control codes.
+    const int tty = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0)
+        return;
+    send_clear_sequence(tty);
+    close(tty);
+#endif
+}
+
+void prepare_output() {
+    static char output_buffer[64 * 1024];
+    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+}

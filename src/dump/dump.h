@@ -1,0 +1,10 @@
+#pragma once
+
+// Dumps the file at `name` to standard output in lines of 16 bytes, with each run of blocks
+// that repeat the last shown block standing as one "*" line. A path that cannot be opened,
+// or names a directory, gets the open error line instead.
+//
+// Returns true when the whole file was dumped; false when it could not be opened or read,
+// or when standard output failed (the caller tells these apart by the output stream's error
+// flag). A read error is also reported on standard error.
+bool process(const char *name);

@@ -1,0 +1,37 @@
+#!/bin/sh
+# The screen is cleared through the controlling terminal, never through standard output, and
+# only when the terminal type has a clear capability.
+set -eu
+bin=$1
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+printf 'abc' >"$dir/in.bin"
+clear_sequence=$(tput -x -T xterm clear) # the capability alone, without the scrollback
+esc=$(printf '\033')
+failures=0
+
+# Runs the viewer under a pseudo-terminal with TERM set to $1 (empty: unset), its standard
+# output redirected to a file; the terminal's output lands in tty.log.
+run_in_terminal() {
+    if [ -n "$1" ]; then set -- env TERM="$1"; else set -- env -u TERM; fi
+    "$@" script -qec "'$bin' '$dir/in.bin' >'$dir/out.txt'" /dev/null </dev/null >"$dir/tty.log"
+}
+
+check() { # description, condition...
+    what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+run_in_terminal xterm
+check "xterm: the clear sequence reaches the terminal" grep -qF "$clear_sequence" "$dir/tty.log"
+check "xterm: the output file holds no control code" sh -c "! grep -q '$esc' '$dir/out.txt'"
+check "xterm: the output file holds the dump" grep -q '^0000    61 62 63 ' "$dir/out.txt"
+
+for term in "" dumb; do
+    run_in_terminal "$term"
+    check "TERM='$term': nothing reaches the terminal" sh -c "! grep -q '$esc' '$dir/tty.log'"
+    check "TERM='$term': the output file holds the dump" grep -q '^0000    61 62 63 ' "$dir/out.txt"
+done
+
+[ "$failures" -eq 0 ]
