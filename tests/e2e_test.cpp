@@ -57,6 +57,7 @@ Result run_viewer(const Scratch &scratch, const std::vector<std::string> &args,
     argv.emplace_back(env_or("MORVALEN_BIN", "morvalen"));
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char *> raw;
+    raw.reserve(argv.size() + 1);
     for (auto &arg : argv)
         raw.push_back(arg.data());
     raw.push_back(nullptr);
@@ -104,7 +105,9 @@ std::string bytes(int from, int to) {
     return text;
 }
 
-std::string fill(std::size_t count, char byte) { return std::string(count, byte); }
+std::string fill(std::size_t count, char byte) {
+    return std::string(count, byte);
+}
 
 struct InputFile {
     std::string name; // a name ending in "/" is made as a directory
@@ -116,7 +119,7 @@ struct Case {
     std::vector<InputFile> files;
     std::vector<std::string> args;
     int status;
-    bool native_only = false;   // needs Linux paths or devices
+    bool native_only = false;    // needs Linux paths or devices
     const char *stderr_has = ""; // a text the error output must hold
 };
 

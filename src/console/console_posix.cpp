@@ -1,5 +1,6 @@
 #include "console.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -31,7 +32,8 @@ void send_clear_sequence(int tty) {
     if (setupterm(nullptr, tty, &status) != OK)
         return;
     const char *clear = tigetstr("clear");
-    if (clear != nullptr && clear != reinterpret_cast<char *>(-1)) {
+    // terminfo answers -1 for a name that is not a string capability.
+    if (clear != nullptr && reinterpret_cast<std::intptr_t>(clear) != -1) {
         sequence_length = 0;
         tputs(clear, 1, gather);
         if (write(tty, sequence, sequence_length) < 0) {

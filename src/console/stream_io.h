@@ -18,7 +18,9 @@
 #define MORVALEN_FERROR ferror_unlocked
 #endif
 
-inline void put_char(char c, std::FILE *out) { MORVALEN_PUTC(c, out); }
+inline void put_char(char c, std::FILE *out) {
+    MORVALEN_PUTC(c, out);
+}
 
 inline void put_text(const char *text, std::size_t length, std::FILE *out) {
     MORVALEN_FWRITE(text, 1, length, out);
@@ -28,4 +30,6 @@ inline std::size_t read_bytes(unsigned char *into, std::size_t count, std::FILE 
     return MORVALEN_FREAD(into, 1, count, in);
 }
 
-inline bool stream_failed(std::FILE *stream) { return MORVALEN_FERROR(stream) != 0; }
+inline bool stream_failed(std::FILE *stream) {
+    return MORVALEN_FERROR(stream) != 0;
+}

@@ -32,7 +32,9 @@ std::FILE *open_for_dump(const char *name) {
     return stream;
 }
 
-std::size_t read_block(unsigned char *buf) { return read_bytes(buf, block_size, fp); }
+std::size_t read_block(unsigned char *buf) {
+    return read_bytes(buf, block_size, fp);
+}
 
 void report_read_error(const char *name, int error) {
     std::fflush(stdout); // keep the message after the lines that came before it

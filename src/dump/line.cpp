@@ -51,7 +51,9 @@ void put_pad(std::FILE *out, std::size_t missing) {
 
 } // namespace
 
-char shown_char(unsigned char byte) { return cells.text[byte]; }
+char shown_char(unsigned char byte) {
+    return cells.text[byte];
+}
 
 void write_line(std::FILE *out, std::uint64_t offset, const unsigned char *buf, std::size_t l) {
     put_offset(out, offset);
