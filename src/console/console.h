@@ -5,6 +5,5 @@
 // codes. Where there is no console to clear, it does nothing.
 void clear_console();
 
-// Gives standard output a large buffer and the platform's line ends; called once, before
-// anything is written.
+// Gives standard output a large buffer; called once, before anything is written.
 void prepare_output();

@@ -57,8 +57,3 @@ void clear_console() {
     close(tty);
 #endif
 }
-
-void prepare_output() {
-    static char output_buffer[64 * 1024];
-    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
-}

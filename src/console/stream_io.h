@@ -1,15 +1,21 @@
 #pragma once
 
-// The cheap stream calls of the dump loop: the stream's own lock is skipped, as the program
-// has one thread. Windows spells them differently; everything else uses the POSIX names.
+// The cheap stream calls of the dump loop. The program has one thread, so the stream's own
+// lock is skipped wherever the C library offers that; Windows spells the calls differently.
 
 #include <cstddef>
 #include <cstdio>
+#include <sys/stat.h>
 
 #ifdef _WIN32
 #define MORVALEN_PUTC _putc_nolock
+#if defined(_UCRT) || __MSVCRT_VERSION__ >= 0x800
 #define MORVALEN_FREAD _fread_nolock
 #define MORVALEN_FWRITE _fwrite_nolock
+#else // the system's msvcrt.dll has only the locking calls
+#define MORVALEN_FREAD fread
+#define MORVALEN_FWRITE fwrite
+#endif
 #define MORVALEN_FERROR ferror
 #else
 #define MORVALEN_PUTC putc_unlocked
@@ -32,4 +38,15 @@ inline std::size_t read_bytes(unsigned char *into, std::size_t count, std::FILE 
 
 inline bool stream_failed(std::FILE *stream) {
     return MORVALEN_FERROR(stream) != 0;
+}
+
+// True when the open stream is a directory, which some systems let fopen open.
+inline bool is_directory(std::FILE *stream) {
+#ifdef _WIN32
+    struct _stat64 info {};
+    return _fstat64(_fileno(stream), &info) == 0 && (info.st_mode & _S_IFDIR) != 0;
+#else
+    struct stat info {};
+    return fstat(fileno(stream), &info) == 0 && S_ISDIR(info.st_mode);
+#endif
 }

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 // The file being dumped; one is open at a time.
 std::FILE *fp = nullptr;
@@ -23,8 +22,7 @@ std::FILE *open_for_dump(const char *name) {
     std::FILE *stream = std::fopen(name, "rb");
     if (stream == nullptr)
         return nullptr;
-    struct stat info {};
-    if (fstat(fileno(stream), &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (is_directory(stream)) {
         std::fclose(stream);
         return nullptr;
     }

@@ -1,0 +1,23 @@
+#!/bin/sh
+# Cross-builds morvalen.exe for one Windows target (i686 or x86_64) with warnings as errors,
+# and checks that it is a console program of that target that needs no runtime DLL.
+# Without the cross compiler it reports itself skipped (77).
+set -eu
+arch=$1 source=$2 build=$3
+if ! command -v "$arch-w64-mingw32-g++" >/dev/null; then
+    echo "$arch-w64-mingw32-g++ is not installed: skipped"
+    exit 77
+fi
+cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DMORVALEN_WERROR=ON
+cmake --build "$build" -j 2
+
+case $arch in
+i686) expected='PE32 executable (console) Intel 80386' ;;
+*) expected='PE32+ executable (console) x86-64' ;;
+esac
+kind=$(file -b "$build/morvalen.exe")
+dlls=$(objdump -p "$build/morvalen.exe" | sed -n 's/^\tDLL Name: //p' | sort | tr '\n' ' ')
+echo "morvalen.exe: $kind; imports: $dlls"
+case $kind in "$expected"*) ;; *) echo "expected: $expected" && exit 1 ;; esac
+[ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || { echo "expected only the system DLLs" && exit 1; }
