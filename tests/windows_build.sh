@@ -1,6 +1,7 @@
 #!/bin/sh
 # Cross-builds morvalen.exe for one Windows target (i686 or x86_64) with warnings as errors,
-# and checks that it is a console program of that target that needs no runtime DLL.
+# checks that it is a console program of that target that needs no runtime DLL, and packs the
+# ZIP that holds it with the text copy of the manual.
 # Without the cross compiler it reports itself skipped (77).
 set -eu
 arch=$1 source=$2 build=$3
@@ -21,3 +22,10 @@ dlls=$(objdump -p "$build/morvalen.exe" | sed -n 's/^\tDLL Name: //p' | sort | t
 echo "morvalen.exe: $kind; imports: $dlls"
 case $kind in "$expected"*) ;; *) echo "expected: $expected" && exit 1 ;; esac
 [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || { echo "expected only the system DLLs" && exit 1; }
+
+(cd "$build" && cpack -G ZIP >/dev/null)
+zip=$(echo "$build"/morvalen-*.zip)
+listing=$(cmake -E tar tf "$zip")
+echo "$zip: $(echo "$listing" | tr '\n' ' ')"
+echo "$listing" | grep -q '/morvalen\.exe$' || { echo "the ZIP lacks morvalen.exe" && exit 1; }
+echo "$listing" | grep -q '/morvalen\.txt$' || { echo "the ZIP lacks the manual" && exit 1; }
