@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -112,6 +113,7 @@ std::string fill(std::size_t count, char byte) {
 struct InputFile {
     std::string name; // a name ending in "/" is made as a directory
     std::string contents;
+    std::uint64_t hole = 0; // zero bytes before the contents, left as a hole in the file
 };
 
 struct Case {
@@ -148,6 +150,7 @@ const std::vector<Case> cases = {
      {{"big.bin", fill(0xfff0, 0) + bytes(0x30, 0x4f) + fill(15, 0)}},
      {"big.bin"},
      0},
+    {"past_4_gib", {{"huge.img", "4 GiB mark here!tail", 0x100000000}}, {"huge.img"}, 0},
     {"read_error", {}, {"/proc/self/mem"}, 1, true, "morvalen: /proc/self/mem: "},
 };
 
@@ -163,7 +166,7 @@ TEST_P(Golden, OutputMatches) {
         if (file.name.back() == '/')
             mkdir(path.c_str(), 0755);
         else
-            std::ofstream(path, std::ios::binary) << file.contents;
+            std::ofstream(path, std::ios::binary).seekp(file.hole) << file.contents;
     }
     const Result result = run_viewer(scratch, c.args, scratch.root + "/stdout.txt");
     const std::string golden = std::string(MORVALEN_GOLDEN_DIR) + "/" + c.golden + ".txt";
