@@ -166,7 +166,8 @@ TEST_P(Golden, OutputMatches) {
         if (file.name.back() == '/')
             mkdir(path.c_str(), 0755);
         else
-            std::ofstream(path, std::ios::binary).seekp(file.hole) << file.contents;
+            std::ofstream(path, std::ios::binary).seekp(static_cast<std::streamoff>(file.hole))
+                << file.contents;
     }
     const Result result = run_viewer(scratch, c.args, scratch.root + "/stdout.txt");
     const std::string golden = std::string(MORVALEN_GOLDEN_DIR) + "/" + c.golden + ".txt";

@@ -7,17 +7,19 @@
 
 namespace {
 
+constexpr char rule[] =
+    "==============================================================================\n";
+constexpr char title[] =
+    "Morvalen v1.0 (25/01/2003)                             hexadecimal file viewer\n";
+static_assert(sizeof rule == 78 + 2 && sizeof title == 78 + 2, "title lines are 78 characters");
+
 // Four lines above every file: a rule, the title with the credit at the right, a rule and an
-// empty line. Each text line is 78 characters.
+// empty line.
 void print_title_block() {
-    std::fputs("=============================================================================="
-               "\n",
-               stdout);
-    std::fputs("Morvalen v1.0 (25/01/2003)                             hexadecimal file viewer\n",
-               stdout);
-    std::fputs("=============================================================================="
-               "\n\n",
-               stdout);
+    std::fputs(rule, stdout);
+    std::fputs(title, stdout);
+    std::fputs(rule, stdout);
+    std::fputs("\n", stdout);
 }
 
 void print_header_line(const char *path) {
