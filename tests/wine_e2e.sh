@@ -14,5 +14,20 @@ fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all MORVALEN_RUNNER=wine MORVALEN_BIN="$exe"
 status=0
 "$test_program" || status=$?
+
+# Under a terminal, Wine's console draws the cleared screen buffer there (a line erased for each
+# row), while the redirected output holds the dump and no control code.
+dir=$(mktemp -d)
+printf 'abc' >"$dir/in.bin"
+TERM=xterm script -qec "cd '$dir' && wine '$exe' in.bin >out.txt" /dev/null </dev/null >"$dir/tty.log"
+esc=$(printf '\033')
+if grep -q "$esc\[K" "$dir/tty.log" && ! grep -q "$esc" "$dir/out.txt" &&
+    grep -q '^0000    61 62 63 ' "$dir/out.txt"; then
+    echo "ok: the console is cleared and the redirected output holds none of it"
+else
+    echo "FAILED: the console is cleared and the redirected output holds none of it"
+    status=1
+fi
+rm -rf "$dir"
 wineserver -k 2>/dev/null || true # the server would outlive the test and hold its output open
 exit $status
