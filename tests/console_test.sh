@@ -8,7 +8,6 @@ trap 'rm -rf "$dir"' EXIT
 printf 'abc' >"$dir/in.bin"
 clear_sequence=$(tput -x -T xterm clear) # the capability alone, without the scrollback
 esc=$(printf '\033')
-failures=0
 
 # Runs the viewer under a pseudo-terminal with TERM set to $1 (empty: unset), its standard
 # output redirected to a file; the terminal's output lands in tty.log.
@@ -17,11 +16,7 @@ run_in_terminal() {
     "$@" script -qec "'$bin' '$dir/in.bin' >'$dir/out.txt'" /dev/null </dev/null >"$dir/tty.log"
 }
 
-check() { # description, condition...
-    what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 
 run_in_terminal xterm
 check "xterm: the clear sequence reaches the terminal" grep -qF "$clear_sequence" "$dir/tty.log"
@@ -34,4 +29,4 @@ for term in "" dumb; do
     check "TERM='$term': the output file holds the dump" grep -q '^0000    61 62 63 ' "$dir/out.txt"
 done
 
-[ "$failures" -eq 0 ]
+finish

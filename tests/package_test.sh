@@ -7,12 +7,7 @@ source=$1 build=$2
 rm -rf "$build/stage" "$build/root" "$build"/*.deb
 cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALEN_TESTS=OFF -DMORVALEN_WERROR=ON >/dev/null
 cmake --build "$build" -j 2 >/dev/null
-failures=0
-check() { # description, command...
-    what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what" && failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 
 cmake --install "$build" --prefix "$build/stage" >/dev/null
 check "install puts the program in bin/" test -x "$build/stage/bin/morvalen"
@@ -43,4 +38,4 @@ man --warnings -l "$source/doc/morvalen.1" >/dev/null 2>"$build/man.log"
 check "man renders the manual page with no warning" test ! -s "$build/man.log"
 cat "$build/groff.log" "$build/man.log"
 
-[ "$failures" -eq 0 ]
+finish

@@ -11,9 +11,9 @@ if [ ! -f "$exe" ]; then
     echo "$exe was not built (no cross compiler): skipped"
     exit 77
 fi
+. "$(dirname "$0")/checks.sh"
 export WINEPREFIX="$prefix" WINEDEBUG=-all MORVALEN_RUNNER=wine MORVALEN_BIN="$exe"
-status=0
-"$test_program" || status=$?
+check "the golden cases pass under Wine" "$test_program"
 
 # Under a terminal, Wine's console draws the cleared screen buffer there (a line erased for each
 # row), while the redirected output holds the dump and no control code.
@@ -21,13 +21,9 @@ dir=$(mktemp -d)
 printf 'abc' >"$dir/in.bin"
 TERM=xterm script -qec "cd '$dir' && wine '$exe' in.bin >out.txt" /dev/null </dev/null >"$dir/tty.log"
 esc=$(printf '\033')
-if grep -q "$esc\[K" "$dir/tty.log" && ! grep -q "$esc" "$dir/out.txt" &&
-    grep -q '^0000    61 62 63 ' "$dir/out.txt"; then
-    echo "ok: the console is cleared and the redirected output holds none of it"
-else
-    echo "FAILED: the console is cleared and the redirected output holds none of it"
-    status=1
-fi
+check "the console is cleared" grep -q "$esc\[K" "$dir/tty.log"
+check "the redirected output holds no control code" sh -c "! grep -q '$esc' '$dir/out.txt'"
+check "the redirected output holds the dump" grep -q '^0000    61 62 63 ' "$dir/out.txt"
 rm -rf "$dir"
 wineserver -k 2>/dev/null || true # the server would outlive the test and hold its output open
-exit $status
+finish

@@ -75,7 +75,7 @@ bool process(const char *name) {
     }
 
     const int error = errno;
-    const bool read_failed = std::ferror(fp) != 0;
+    const bool read_failed = stream_failed(fp);
     std::fclose(fp);
     fp = nullptr;
     if (read_failed)
