@@ -2,8 +2,6 @@
 
 // Clears the console window and puts the cursor at its top-left corner. It acts on the
 // console itself, never on standard output, so a redirected dump stays free of control
-// codes. Where there is no console to clear, it does nothing.
+// codes. Where there is no console to clear, or the program runs in the background, it does
+// nothing.
 void clear_console();
-
-// Gives standard output a large buffer; called once, before anything is written.
-void prepare_output();

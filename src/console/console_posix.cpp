@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #ifdef MORVALEN_HAVE_TERMINFO
@@ -53,7 +54,10 @@ void clear_console() {
     const int tty = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (tty < 0)
         return;
-    send_clear_sequence(tty);
+    // Only the job in the terminal's foreground may clear it: a background job would wipe
+    // another program's screen, or be stopped for writing to the terminal.
+    if (tcgetpgrp(tty) == getpgrp())
+        send_clear_sequence(tty);
     close(tty);
 #endif
 }

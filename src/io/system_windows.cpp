@@ -1,0 +1,200 @@
+#include "system.h"
+
+#include <cstring>
+#include <windows.h>
+
+// Windows keeps its files' holes to itself: they are read like any other bytes.
+
+namespace {
+
+HANDLE handle_of(SystemHandle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// Paths arrive in UTF-8 and are opened by their wide-character form, so that every name
+// opens, whatever the system's code page. Room for the longest path Windows allows.
+wchar_t wide_path[32768];
+
+bool same_file(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return GetFileInformationByHandle(a, &first) != 0 &&
+           GetFileInformationByHandle(b, &second) != 0 &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool same_file_as_output(HANDLE file) {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    return output != nullptr && output != INVALID_HANDLE_VALUE &&
+           GetFileType(output) == FILE_TYPE_DISK && same_file(file, output);
+}
+
+// A UTF-8 sequence cut at the end of one write is kept for the next, for the console needs
+// whole characters.
+char cut_sequence[4];
+std::size_t cut_length = 0;
+
+std::size_t sequence_length(unsigned char lead) {
+    return lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 1;
+}
+
+// How many bytes at the end of `data` begin a sequence that the data does not finish.
+std::size_t unfinished_tail(const char *data, std::size_t length) {
+    std::size_t back = 0;
+    while (back < 3 && back < length &&
+           (static_cast<unsigned char>(data[length - 1 - back]) & 0xc0) == 0x80)
+        ++back;
+    if (back == length)
+        return 0;
+    const std::size_t begun = back + 1;
+    return sequence_length(static_cast<unsigned char>(data[length - begun])) > begun ? begun : 0;
+}
+
+wchar_t wide_text[128 * 1024 + 8];
+
+bool write_wide(HANDLE console, const char *data, std::size_t length, int *error) {
+    while (length > 0) {
+        std::size_t part = length < 64 * 1024 ? length : 64 * 1024;
+        part -= unfinished_tail(data, part) % part;
+        const int count =
+            MultiByteToWideChar(CP_UTF8, 0, data, static_cast<int>(part), wide_text,
+                                static_cast<int>(sizeof wide_text / sizeof *wide_text));
+        for (int done = 0; done < count;) {
+            DWORD wrote = 0;
+            if (WriteConsoleW(console, wide_text + done, static_cast<DWORD>(count - done), &wrote,
+                              nullptr) == 0) {
+                *error = static_cast<int>(GetLastError());
+                return false;
+            }
+            done += static_cast<int>(wrote);
+        }
+        data += part;
+        length -= part;
+    }
+    return true;
+}
+
+// The console shows text through its wide-character call, so that names in any script show
+// right whatever its code page; files and pipes get the UTF-8 bytes.
+bool write_console(HANDLE console, const char *data, std::size_t length, int *error) {
+    if (cut_length > 0) {
+        const std::size_t whole = sequence_length(static_cast<unsigned char>(cut_sequence[0]));
+        while (cut_length < whole && length > 0) {
+            cut_sequence[cut_length++] = *data++;
+            --length;
+        }
+        if (cut_length < whole)
+            return true;
+        cut_length = 0;
+        if (!write_wide(console, cut_sequence, whole, error))
+            return false;
+    }
+    cut_length = unfinished_tail(data, length);
+    std::memcpy(cut_sequence, data + length - cut_length, cut_length);
+    return write_wide(console, data, length - cut_length, error);
+}
+
+bool write_file(HANDLE file, const char *data, std::size_t length, int *error) {
+    while (length > 0) {
+        const DWORD part = length < (1u << 30) ? static_cast<DWORD>(length) : (1u << 30);
+        DWORD wrote = 0;
+        if (WriteFile(file, data, part, &wrote, nullptr) == 0) {
+            *error = static_cast<int>(GetLastError());
+            return false;
+        }
+        data += wrote;
+        length -= wrote;
+    }
+    return true;
+}
+
+} // namespace
+
+OpenOutcome system_open(const char *path, SystemHandle *handle, SourceKind *kind) {
+    if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide_path,
+                            static_cast<int>(sizeof wide_path / sizeof *wide_path)) == 0)
+        return OpenOutcome::cannot_open;
+    // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS, so it cannot be dumped.
+    const HANDLE file =
+        CreateFileW(wide_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return OpenOutcome::cannot_open;
+    if (same_file_as_output(file)) {
+        CloseHandle(file);
+        return OpenOutcome::is_output_file;
+    }
+    kind->can_wait = GetFileType(file) != FILE_TYPE_DISK;
+    kind->may_have_holes = false;
+    *handle = reinterpret_cast<SystemHandle>(file);
+    return OpenOutcome::opened;
+}
+
+void system_close(SystemHandle handle) {
+    CloseHandle(handle_of(handle));
+}
+
+std::ptrdiff_t system_read(SystemHandle handle, unsigned char *into, std::size_t count,
+                           int *error) {
+    const DWORD part = count < (1u << 30) ? static_cast<DWORD>(count) : (1u << 30);
+    DWORD got = 0;
+    if (ReadFile(handle_of(handle), into, part, &got, nullptr) != 0)
+        return static_cast<std::ptrdiff_t>(got);
+    const DWORD failure = GetLastError();
+    if (failure == ERROR_BROKEN_PIPE || failure == ERROR_HANDLE_EOF) // the writer is done
+        return 0;
+    *error = static_cast<int>(failure);
+    return -1;
+}
+
+bool system_hole_end(SystemHandle, std::uint64_t, std::uint64_t, std::uint64_t *) {
+    return false;
+}
+
+bool system_seek(SystemHandle handle, std::uint64_t position) {
+    LARGE_INTEGER target;
+    target.QuadPart = static_cast<LONGLONG>(position);
+    return SetFilePointerEx(handle_of(handle), target, nullptr, FILE_BEGIN) != 0;
+}
+
+bool system_size(SystemHandle handle, std::uint64_t *size) {
+    LARGE_INTEGER length;
+    if (GetFileSizeEx(handle_of(handle), &length) == 0)
+        return false;
+    *size = static_cast<std::uint64_t>(length.QuadPart);
+    return true;
+}
+
+bool system_write_output(const char *data, std::size_t length, int *error) {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(output, &mode) != 0)
+        return write_console(output, data, length, error);
+    return write_file(output, data, length, error);
+}
+
+bool reader_went_away(int error) {
+    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+}
+
+const char *error_text(int error) {
+    static char text[512];
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), text,
+                       sizeof text, nullptr);
+    if (length == 0)
+        return "unknown error";
+    // The system's messages end in a full stop and CR LF, which a one-line report leaves off.
+    std::size_t end = length;
+    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == '.' ||
+                       text[end - 1] == ' '))
+        --end;
+    text[end] = '\0';
+    return text;
+}
+
+std::uint64_t system_milliseconds() {
+    return GetTickCount(); // wraps after 49 days, which costs at most one early flush
+}
