@@ -36,6 +36,7 @@ void print_header_line(const char *path) {
 
 int main(int n, char **arr) {
     clear_console();
+    prepare_output();
     arr = utf8_arguments(n, arr);
     int status = 0;
     for (int i = 1; i < n; ++i) {

@@ -51,6 +51,14 @@ std::size_t repeated_run(const unsigned char *data, std::size_t count) {
     return run;
 }
 
+// One block against another, in two 8-byte words: cheaper than a call for every block.
+bool same_block(const unsigned char *a, const unsigned char *b) {
+    std::uint64_t a_words[2], b_words[2];
+    std::memcpy(a_words, a, block_size);
+    std::memcpy(b_words, b, block_size);
+    return ((a_words[0] ^ b_words[0]) | (a_words[1] ^ b_words[1])) == 0;
+}
+
 bool is_zero_block(const unsigned char *block) {
     static const unsigned char zeros[block_size] = {};
     return std::memcmp(block, zeros, block_size) == 0;
@@ -94,7 +102,7 @@ bool process(const char *name) {
             const std::size_t l = left < block_size ? left : block_size;
             // Only a full block can repeat: a short last block is always shown, so no byte of
             // the file goes missing from the dump.
-            if (ftime != 0 && l == block_size && std::memcmp(buf, buf1, block_size) == 0) {
+            if (ftime != 0 && l == block_size && same_block(buf, buf1)) {
                 if (ok == 0) {
                     show_repeat_marker();
                     ok = 1;

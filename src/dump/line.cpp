@@ -32,12 +32,15 @@ constexpr Cells make_cells() {
 
 constexpr Cells cells = make_cells();
 
+// Hexadecimal digits the offset takes: at least four, as many as its highest set bit needs.
+int offset_digits(std::uint64_t offset) {
+    return (67 - __builtin_clzll(offset | 0xffff)) / 4;
+}
+
 // The offset in lower-case hexadecimal, at least four digits and never cut, then four spaces.
 // Digits go in pairs from the ready cells, from the right.
 char *put_offset(char *out, std::uint64_t offset) {
-    int digits = 4;
-    while (digits < 16 && (offset >> (4 * digits)) != 0)
-        ++digits;
+    const int digits = offset_digits(offset);
     char *const end = out + digits;
     char *at = end;
     for (int left = digits; left >= 2; left -= 2) {
@@ -64,56 +67,86 @@ char *put_line_end(char *out) {
 
 #ifdef MORVALEN_SSSE3_LINES
 // Byte k of the 48-byte hexadecimal column is digit k % 3 of cell k / 3, or its space. The
-// digits of cells 0-7 sit in one register and those of cells 8-15 in another; for each
-// 16-byte part of the column, a shuffle from each register (-128 picks a zero) and a space
-// pattern ORed in.
+// digits of cells 0-7 sit in one register and those of cells 8-15 in another. Each 16-byte
+// part of the column is a shuffle of those (-128 picks a zero) with its spaces ORed in; only
+// the middle part draws on both registers.
+struct alignas(16) Mask {
+    signed char at[16];
+};
+
 struct HexLayout {
-    std::array<std::array<signed char, 16>, 3> from_first{};
-    std::array<std::array<signed char, 16>, 3> from_second{};
-    std::array<char, 16> spaces[3]{};
+    Mask from_first[3];
+    Mask from_second[3];
+    Mask spaces[3];
+    Mask offset_shift[17]; // for n digits: the last n of 16 digits moved to the front
 };
 
 constexpr HexLayout make_hex_layout() {
-    HexLayout layout;
+    HexLayout layout{};
     for (int k = 0; k < 48; ++k) {
         const int part = k / 16, at = k % 16, cell = k / 3, digit = k % 3;
         const int source = 2 * cell + digit; // in the 32 digits of both registers
         const bool space = digit == 2;
-        layout.from_first[part][at] =
+        layout.from_first[part].at[at] =
             !space && source < 16 ? static_cast<signed char>(source) : -128;
-        layout.from_second[part][at] =
+        layout.from_second[part].at[at] =
             !space && source >= 16 ? static_cast<signed char>(source - 16) : -128;
-        layout.spaces[part][at] = space ? ' ' : '\0';
+        layout.spaces[part].at[at] = space ? ' ' : '\0';
     }
+    for (int digits = 0; digits <= 16; ++digits)
+        for (int at = 0; at < 16; ++at)
+            layout.offset_shift[digits].at[at] =
+                at < digits ? static_cast<signed char>(at + 16 - digits) : -128;
     return layout;
 }
 
 constexpr HexLayout hex_layout = make_hex_layout();
 
-__attribute__((target("ssse3"))) __m128i load(const void *from) {
-    return _mm_loadu_si128(static_cast<const __m128i *>(from));
+__attribute__((target("ssse3"))) __m128i mask(const Mask &m) {
+    return _mm_load_si128(reinterpret_cast<const __m128i *>(m.at));
 }
 
 __attribute__((target("ssse3"))) void store(char *to, __m128i value) {
     _mm_storeu_si128(reinterpret_cast<__m128i *>(to), value);
 }
 
-__attribute__((target("ssse3"))) char *put_line_ssse3(char *out, const unsigned char *buf,
-                                                      std::size_t l) {
-    const __m128i bytes = load(buf);
+// The hexadecimal digits of 16 bytes: those of bytes 0-7 in `first`, of 8-15 in `second`.
+struct Digits {
+    __m128i first, second;
+};
+
+__attribute__((target("ssse3"))) Digits hex_of(__m128i bytes) {
     const __m128i nibble = _mm_set1_epi8(0x0f);
-    const __m128i digits = load(hex_digits);
+    const __m128i digits = _mm_loadu_si128(reinterpret_cast<const __m128i *>(hex_digits));
     const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
     const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(bytes, nibble));
-    const __m128i first = _mm_unpacklo_epi8(high, low);
-    const __m128i second = _mm_unpackhi_epi8(high, low);
-    for (int part = 0; part < 3; ++part) {
-        const __m128i column = _mm_or_si128(
-            _mm_or_si128(_mm_shuffle_epi8(first, load(hex_layout.from_first[part].data())),
-                         _mm_shuffle_epi8(second, load(hex_layout.from_second[part].data()))),
-            load(hex_layout.spaces[part].data()));
-        store(out + 16 * part, column);
-    }
+    return {_mm_unpacklo_epi8(high, low), _mm_unpackhi_epi8(high, low)};
+}
+
+// The offset's 16 digits, of which the last `digits` are moved to the front; the rest of the
+// 16 bytes stored is written over by the line that follows.
+__attribute__((target("ssse3"))) char *put_offset_ssse3(char *out, std::uint64_t offset) {
+    const int digits = offset_digits(offset);
+    const std::uint64_t big_endian = __builtin_bswap64(offset);
+    const Digits all = hex_of(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(&big_endian)));
+    store(out, _mm_shuffle_epi8(all.first, mask(hex_layout.offset_shift[digits])));
+    std::memcpy(out + digits, "    ", 4);
+    return out + digits + 4;
+}
+
+__attribute__((target("ssse3"))) char *put_line_ssse3(char *out, std::uint64_t offset,
+                                                      const unsigned char *buf, std::size_t l) {
+    out = put_offset_ssse3(out, offset);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(buf));
+    const Digits hex = hex_of(bytes);
+    store(out, _mm_or_si128(_mm_shuffle_epi8(hex.first, mask(hex_layout.from_first[0])),
+                            mask(hex_layout.spaces[0])));
+    store(out + 16,
+          _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(hex.first, mask(hex_layout.from_first[1])),
+                                    _mm_shuffle_epi8(hex.second, mask(hex_layout.from_second[1]))),
+                       mask(hex_layout.spaces[1])));
+    store(out + 32, _mm_or_si128(_mm_shuffle_epi8(hex.second, mask(hex_layout.from_second[2])),
+                                 mask(hex_layout.spaces[2])));
     const __m128i blank = _mm_set1_epi8(' ');
     out += 3 * l;
     store(out, blank);
@@ -128,7 +161,7 @@ __attribute__((target("ssse3"))) char *put_line_ssse3(char *out, const unsigned 
     out += l;
     store(out, blank);
     store(out + 16, blank);
-    return out + pad_length(l);
+    return put_line_end(out + pad_length(l));
 }
 
 bool detect_ssse3() {
@@ -162,7 +195,7 @@ char *format_line_by_vector(char *out, std::uint64_t offset, const unsigned char
                             std::size_t l) {
 #ifdef MORVALEN_SSSE3_LINES
     if (ssse3)
-        return put_line_end(put_line_ssse3(put_offset(out, offset), buf, l));
+        return put_line_ssse3(out, offset, buf, l);
 #endif
     return format_line_by_table(out, offset, buf, l);
 }

@@ -7,8 +7,10 @@
 
 namespace {
 
-// Large enough that a dump costs few system calls, small enough to stay in the cache.
-char output_buffer[128 * 1024];
+// Into a file, large writes cost least. Into a pipe, writes of the pipe's own size let the
+// reader take one while the next is formatted, where larger ones would stall both.
+char output_buffer[1024 * 1024];
+constexpr std::size_t pipe_write_size = 64 * 1024;
 std::uint64_t last_flush_ms = 0;
 
 [[noreturn]] void fail_output(int error) {
@@ -20,7 +22,12 @@ std::uint64_t last_flush_ms = 0;
 
 } // namespace
 
-OutputBuffer output = {output_buffer, output_buffer + sizeof output_buffer};
+OutputBuffer output = {output_buffer, output_buffer + pipe_write_size};
+
+void prepare_output() {
+    if (!system_output_is_pipe())
+        output.limit = output_buffer + sizeof output_buffer;
+}
 
 void output_flush() {
     const std::size_t length = static_cast<std::size_t>(output.cursor - output_buffer);
@@ -44,7 +51,7 @@ void output_text(const char *text, std::size_t length) {
         std::size_t room = static_cast<std::size_t>(output.limit - output.cursor);
         if (room == 0) {
             output_flush();
-            room = sizeof output_buffer;
+            room = static_cast<std::size_t>(output.limit - output.cursor);
         }
         const std::size_t part = length < room ? length : room;
         std::memcpy(output.cursor, text, part);

@@ -20,6 +20,9 @@ struct OutputBuffer {
 };
 extern OutputBuffer output;
 
+// Sizes the buffer for where standard output goes; called once, before anything is written.
+void prepare_output();
+
 // Writes out everything buffered.
 void output_flush();
 

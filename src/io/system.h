@@ -38,6 +38,9 @@ bool system_size(SystemHandle handle, std::uint64_t *size);
 // Writes all of `length` bytes to standard output; false with the error in `*error`.
 bool system_write_output(const char *data, std::size_t length, int *error);
 
+// True when standard output is a pipe or a socket, whose reader takes small writes best.
+bool system_output_is_pipe();
+
 // True for the errors of a reader that went away (a closed pipe): those need no message.
 bool reader_went_away(int error);
 

@@ -125,6 +125,12 @@ bool system_write_output(const char *data, std::size_t length, int *error) {
     return true;
 }
 
+bool system_output_is_pipe() {
+    struct stat output {};
+    return fstat(STDOUT_FILENO, &output) == 0 &&
+           (S_ISFIFO(output.st_mode) || S_ISSOCK(output.st_mode));
+}
+
 bool reader_went_away(int error) {
     return error == EPIPE;
 }

@@ -174,6 +174,10 @@ bool system_write_output(const char *data, std::size_t length, int *error) {
     return write_file(output, data, length, error);
 }
 
+bool system_output_is_pipe() {
+    return GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
+}
+
 bool reader_went_away(int error) {
     return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
 }
