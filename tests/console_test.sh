@@ -29,4 +29,10 @@ for term in "" dumb; do
     check "TERM='$term': the output file holds the dump" grep -q '^0000    61 62 63 ' "$dir/out.txt"
 done
 
+# A background job, under `stty tostop`, clears nothing and is not stopped for it.
+TERM=xterm timeout 20 script -qec "stty tostop; set -m; '$bin' '$dir/in.bin' >'$dir/bg.txt' & wait" \
+    /dev/null </dev/null >"$dir/tty.log"
+check "background: nothing reaches the terminal" sh -c "! grep -q '$esc' '$dir/tty.log'"
+check "background: the job finishes its dump" grep -q '^0000    61 62 63 ' "$dir/bg.txt"
+
 finish

@@ -72,6 +72,7 @@ Result run_viewer(const Scratch &scratch, const std::vector<std::string> &args,
             _exit(126);
         dup2(out, 1);
         dup2(err, 2);
+        alarm(60); // a viewer that hangs fails the case instead of the whole run
         execvp(raw[0], raw.data());
         _exit(127);
     }
@@ -151,6 +152,14 @@ const std::vector<Case> cases = {
      {"big.bin"},
      0},
     {"past_4_gib", {{"huge.img", "4 GiB mark here!tail", 0x100000000}}, {"huge.img"}, 0},
+    // Runs across the edge of the read buffer, ending one block before the end, and followed
+    // by a short last block.
+    {"runs_at_the_edges",
+     {{"edge.bin", bytes(0, 15) + fill(300000, 0) + B + fill(48, 0)},
+      {"one_before.bin", fill(1600, 'A') + B},
+      {"short_after.bin", fill(1600, 'A') + "AAA"}},
+     {"edge.bin", "one_before.bin", "short_after.bin"},
+     0},
     {"read_error", {}, {"/proc/self/mem"}, 1, true, "morvalen: /proc/self/mem: "},
 };
 
@@ -189,6 +198,73 @@ TEST(Viewer, UnwritableOutputFailsWithMessage) {
     EXPECT_NE(result.err.find("morvalen: cannot write the output: No space left on device"),
               std::string::npos)
         << result.err;
+}
+
+// Bytes that never repeat a block, from a fixed seed.
+std::string noise(std::size_t count, std::uint32_t seed) {
+    std::string text(count, '\0');
+    for (auto &byte : text) {
+        seed = seed * 1664525 + 1013904223;
+        byte = static_cast<char>(seed >> 24);
+    }
+    return text;
+}
+
+void write_file(const std::string &path, const std::string &contents) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
+}
+
+// Output that takes many writes keeps its order: titles, lines and the open error line of
+// several paths come out as the runs for each path alone do, one after another.
+TEST(Viewer, ManyWritesKeepTheOrder) {
+    const Scratch scratch;
+    write_file(scratch.files() + "/a.bin", noise(300000, 1));
+    write_file(scratch.files() + "/b.bin", noise(200000, 2));
+    const std::vector<std::string> paths = {"a.bin", "missing.bin", "b.bin", "a.bin"};
+    std::string expected;
+    for (const auto &path : paths)
+        expected += run_viewer(scratch, {path}, scratch.root + "/one.txt").out;
+    const Result all = run_viewer(scratch, paths, scratch.root + "/all.txt");
+    EXPECT_GT(all.out.size(), 3u << 20); // more than one buffer's worth
+    EXPECT_EQ(all.out, expected);
+    EXPECT_EQ(all.status, 1);
+}
+
+// A file with holes at unaligned places dumps exactly as the same bytes written out whole.
+TEST(Viewer, HolesDumpAsTheirZeros) {
+    const Scratch scratch;
+    const std::string path = scratch.files() + "/disk.img";
+    const std::uint64_t size = (24u << 20) + 9; // ends in a short last block
+    struct Extent {
+        std::uint64_t at;
+        std::string data;
+    };
+    const std::vector<Extent> extents = {
+        {0, "boot"},
+        {(5u << 20) + 3, "unaligned " + noise(5000, 3)},
+        {(12u << 20) + 4095, fill(4800, 'z') + "then text"},
+        {size - 21, "the last of the file!"},
+    };
+    std::string whole(size, '\0');
+    for (const auto &extent : extents)
+        whole.replace(extent.at, extent.data.size(), extent.data);
+    write_file(path, whole);
+    const Result dense = run_viewer(scratch, {"disk.img"}, scratch.root + "/dense.txt");
+
+    const int fd = open(path.c_str(), O_WRONLY | O_TRUNC);
+    for (const auto &extent : extents)
+        ASSERT_EQ(pwrite(fd, extent.data.data(), extent.data.size(), static_cast<off_t>(extent.at)),
+                  static_cast<ssize_t>(extent.data.size()));
+    ASSERT_EQ(ftruncate(fd, static_cast<off_t>(size)), 0);
+    close(fd);
+    struct stat info {};
+    stat(path.c_str(), &info);
+    if (static_cast<std::uint64_t>(info.st_blocks) * 512 > size / 2)
+        GTEST_SKIP() << "this file system keeps no holes";
+    const Result sparse = run_viewer(scratch, {"disk.img"}, scratch.root + "/sparse.txt");
+    EXPECT_EQ(sparse.out, dense.out);
+    EXPECT_NE(dense.out.find("1800000    74 68 65 20 66 69 6c 65 21 "), std::string::npos);
+    EXPECT_NE(dense.out.find("\n500000    00 00 00 75 6e 61 6c 69 67 6e"), std::string::npos);
 }
 
 } // namespace

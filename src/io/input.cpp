@@ -57,7 +57,9 @@ std::size_t input_ready(InputFile *file, const unsigned char **data) {
             read_more(file);
     }
     *data = input_buffer + file->start;
-    return file->end - file->start;
+    const std::size_t ready = file->end - file->start;
+    // A block begun is handed over only when it is whole, or when nothing more can come.
+    return file->ended ? ready : ready - ready % block;
 }
 
 std::uint64_t input_skip_hole(InputFile *file) {

@@ -1,0 +1,79 @@
+#!/bin/sh
+# Live sources show each line as soon as its block is in, a file cut short while it is read
+# ends in whole lines, and the file that the output goes to is refused.
+set -eu
+bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+. "$(dirname "$0")/checks.sh"
+
+# Waits, up to ten seconds, for a line matching $1 in the file $2.
+wait_for() {
+    tries=0
+    until grep -q "$1" "$2" 2>/dev/null || [ $tries -ge 100 ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+}
+
+# A FIFO whose writer stays open, read into a pipe and on a terminal.
+for mode in pipe terminal; do
+    mkfifo "$dir/fifo"
+    if [ $mode = pipe ]; then
+        "$bin" "$dir/fifo" | cat >"$dir/seen.txt" &
+    else
+        TERM=dumb script -qfec "'$bin' '$dir/fifo'" /dev/null </dev/null >"$dir/seen.txt" &
+    fi
+    viewer=$!
+    exec 3>"$dir/fifo"
+    printf '0123456789abcdefXY' >&3
+    wait_for '^0000    30 31' "$dir/seen.txt"
+    check "$mode: a line shows while the writer keeps the FIFO open" \
+        grep -q '^0000    30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66  0123456789abcdef' "$dir/seen.txt"
+    check "$mode: a block begun waits for the rest" sh -c "! grep -q '^0010' '$dir/seen.txt'"
+    exec 3>&-
+    wait $viewer
+    check "$mode: the last block shows when the writer closes" grep -q '^0010    58 59 ' "$dir/seen.txt"
+    rm "$dir/fifo"
+done
+
+# A run of repeats that never ends shows its first line and its "*" at once.
+TERM=dumb timeout 3 script -qfec "'$bin' /dev/zero" /dev/null </dev/null >"$dir/zero.txt" 2>/dev/null ||
+    true
+check "/dev/zero: the title shows" grep -q '^El archivo visualizado es: /dev/zero' "$dir/zero.txt"
+check "/dev/zero: the first line and the * show" \
+    sh -c "grep -q '^0000    00 00 00 ' '$dir/zero.txt' && grep -q '^\*' '$dir/zero.txt'"
+
+# A file cut short while the viewer waits on a slow reader: whole lines, and no failure.
+head -c 4000000 /dev/urandom >"$dir/shrinking.bin"
+{ "$bin" "$dir/shrinking.bin"; echo $? >"$dir/status"; } | { sleep 1; cat; } >"$dir/cut.txt" &
+sleep 0.3
+truncate -s 100007 "$dir/shrinking.bin"
+wait
+check "a file cut short ends the dump with status 0" test "$(cat "$dir/status")" = 0
+check "a file cut short ends in a whole line" \
+    sh -c "tail -n 1 '$dir/cut.txt' | grep -Eq '^[0-9a-f]{4,}    ([0-9a-f]{2} ){16} .{16}$'"
+
+# The output appended to the very file to be dumped.
+printf 'abc' >"$dir/self.bin"
+printf 'xyz' >"$dir/other.bin"
+status=0
+(cd "$dir" && "$bin" self.bin other.bin >>self.bin 2>err.txt) || status=$?
+check "input file is output file: status 1" test $status = 1
+check "input file is output file: said on standard error" \
+    grep -qx 'morvalen: self.bin: input file is output file' "$dir/err.txt"
+check "input file is output file: the next path is dumped" \
+    sh -c "head -c 3 '$dir/self.bin' | grep -qx abc && grep -q '^0000    78 79 7a ' '$dir/self.bin'"
+
+# Writing that fails: the error is noticed at once, even while a run of repeats goes on.
+status=0
+timeout 20 "$bin" /dev/zero >/dev/full 2>"$dir/full.txt" || status=$?
+check "/dev/full under a run that never ends: status 1" test $status = 1
+check "/dev/full: one line on standard error" \
+    grep -qx 'morvalen: cannot write the output: No space left on device' "$dir/full.txt"
+sh -c "trap '' PIPE; timeout 20 '$bin' /dev/zero 2>'$dir/pipe.txt'; echo \$? >'$dir/pipe_status'" |
+    head -c 100 >/dev/null
+status=$(cat "$dir/pipe_status")
+check "a reader that goes away: status 1 with SIGPIPE ignored" test "$status" = 1
+check "a reader that goes away: no message" test ! -s "$dir/pipe.txt"
+finish
