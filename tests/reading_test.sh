@@ -71,7 +71,7 @@ timeout 20 "$bin" /dev/zero >/dev/full 2>"$dir/full.txt" || status=$?
 check "/dev/full under a run that never ends: status 1" test $status = 1
 check "/dev/full: one line on standard error" \
     grep -qx 'morvalen: cannot write the output: No space left on device' "$dir/full.txt"
-sh -c "trap '' PIPE; timeout 20 '$bin' /dev/zero 2>'$dir/pipe.txt'; echo \$? >'$dir/pipe_status'" |
+sh -c "trap '' PIPE; timeout 20 '$bin' /dev/urandom 2>'$dir/pipe.txt'; echo \$? >'$dir/pipe_status'" |
     head -c 100 >/dev/null
 status=$(cat "$dir/pipe_status")
 check "a reader that goes away: status 1 with SIGPIPE ignored" test "$status" = 1
