@@ -147,17 +147,22 @@ __attribute__((target("ssse3"))) char *put_line_ssse3(char *out, std::uint64_t o
                        mask(hex_layout.spaces[1])));
     store(out + 32, _mm_or_si128(_mm_shuffle_epi8(hex.second, mask(hex_layout.from_second[2])),
                                  mask(hex_layout.spaces[2])));
+    // Printable is 0x20 to 0x7e; as signed bytes, 0x80 to 0xff fall below 0x20.
+    const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1f)),
+                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7f)));
+    const __m128i text = _mm_or_si128(_mm_and_si128(printable, bytes),
+                                      _mm_andnot_si128(printable, _mm_set1_epi8('.')));
+    if (l == block_size) { // all but the last line of a file: every place is fixed
+        out[48] = ' ';
+        store(out + 49, text);
+        return put_line_end(out + 65);
+    }
     const __m128i blank = _mm_set1_epi8(' ');
     out += 3 * l;
     store(out, blank);
     store(out + 16, blank);
     out += pad_length(l) + 1;
-
-    // Printable is 0x20 to 0x7e; as signed bytes, 0x80 to 0xff fall below 0x20.
-    const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1f)),
-                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7f)));
-    store(out, _mm_or_si128(_mm_and_si128(printable, bytes),
-                            _mm_andnot_si128(printable, _mm_set1_epi8('.'))));
+    store(out, text);
     out += l;
     store(out, blank);
     store(out + 16, blank);
