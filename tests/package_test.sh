@@ -1,10 +1,12 @@
 #!/bin/sh
-# Installs a Release build into a staging folder, builds the Debian package and unpacks it
-# into a throwaway root: both must lay out the program and its manual page, the program from
-# the package must dump a file, and the manual page must render with no warning.
+# Installs a Release build into a staging folder, and builds the Debian package from a copy of
+# the source tree: both must lay out the program and its manual page, lintian must pass the
+# package with no error and no warning, its copyright file must carry the licence, the program
+# from the package must dump a file, and the manual page must render with no warning.
 set -eu
 source=$1 build=$2
-rm -rf "$build/stage" "$build/root" "$build"/*.deb
+rm -rf "$build"
+mkdir -p "$build/src/morvalen"
 cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALEN_TESTS=OFF -DMORVALEN_WERROR=ON >/dev/null
 cmake --build "$build" -j 2 >/dev/null
 . "$(dirname "$0")/checks.sh"
@@ -14,18 +16,35 @@ check "install puts the program in bin/" test -x "$build/stage/bin/morvalen"
 check "install puts the manual page in share/man/man1/" \
     cmp "$build/stage/share/man/man1/morvalen.1" "$source/doc/morvalen.1"
 
-(cd "$build" && cpack -G DEB >/dev/null)
-deb=$(echo "$build"/morvalen_*.deb)
+# dpkg-buildpackage writes the packages beside the source folder, so it builds a copy.
+tar -C "$source" --exclude=./build --exclude=./.git -cf - . | tar -C "$build/src/morvalen" -xf -
+(cd "$build/src/morvalen" && dpkg-buildpackage -b -us -uc >"$build/dpkg-buildpackage.log" 2>&1) ||
+    { tail -20 "$build/dpkg-buildpackage.log" && exit 1; }
+deb=$(echo "$build"/src/morvalen_*_"$(dpkg --print-architecture)".deb)
+lintian --fail-on error,warning --display-info "$deb" >"$build/lintian.log" 2>&1 || true
+grep -v 'running with root privileges' "$build/lintian.log" >"$build/lintian.tags" || true
+cat "$build/lintian.tags"
+check "lintian finds nothing in the package" test ! -s "$build/lintian.tags"
+
 dpkg-deb --contents "$deb" >"$build/contents.txt"
-check "the package lists the program" grep -q ' \./usr/bin/morvalen$' "$build/contents.txt"
-check "the package lists the manual page" \
-    grep -q ' \./usr/share/man/man1/morvalen\.1$' "$build/contents.txt"
+for file in usr/bin/morvalen usr/share/man/man1/morvalen.1.gz usr/share/doc/morvalen/copyright \
+    usr/share/doc/morvalen/changelog.gz; do
+    check "the package holds /$file" grep -q " \./$file\$" "$build/contents.txt"
+done
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
 check "the package depends on the C library and terminfo" \
     sh -c "echo '$depends' | grep -q 'libc6' && echo '$depends' | grep -q 'libtinfo6'"
 
 dpkg -x "$deb" "$build/root"
+# The licence text of the copyright file, as plain lines, is the licence's own.
+awk '/^License: MIT$/ { last = NR } { line[NR] = $0 } END { for (i = last + 1; i <= NR; i++) print line[i] }' \
+    "$build/root/usr/share/doc/morvalen/copyright" | sed 's/^ //; s/^\.$//' >"$build/licence-from-copyright.txt"
+tail -n +5 "$source/LICENSE" >"$build/licence.txt"
+check "the copyright file carries the licence" cmp "$build/licence.txt" "$build/licence-from-copyright.txt"
+check "the copyright file names the copyright holders" \
+    grep -qx 'Copyright: 2026 the Morvalen developers' "$build/root/usr/share/doc/morvalen/copyright"
+
 printf 'Hi\n' >"$build/hi.txt"
 "$build/root/usr/bin/morvalen" "$build/hi.txt" >"$build/installed.txt"
 "$build/morvalen" "$build/hi.txt" >"$build/built.txt"
@@ -36,6 +55,8 @@ groff -man -ww -z "$source/doc/morvalen.1" 2>"$build/groff.log"
 check "groff renders the manual page with no warning" test ! -s "$build/groff.log"
 man --warnings -l "$source/doc/morvalen.1" >/dev/null 2>"$build/man.log"
 check "man renders the manual page with no warning" test ! -s "$build/man.log"
+check "the manual page has the copyright line" \
+    sh -c "man -l '$source/doc/morvalen.1' 2>/dev/null | grep -q 'Copyright (c) 2026 the Morvalen developers'"
 cat "$build/groff.log" "$build/man.log"
 
 finish

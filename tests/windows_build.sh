@@ -29,3 +29,4 @@ listing=$(cmake -E tar tf "$zip")
 echo "$zip: $(echo "$listing" | tr '\n' ' ')"
 echo "$listing" | grep -q '/morvalen\.exe$' || { echo "the ZIP lacks morvalen.exe" && exit 1; }
 echo "$listing" | grep -q '/morvalen\.txt$' || { echo "the ZIP lacks the manual" && exit 1; }
+echo "$listing" | grep -q '/LICENSE\.txt$' || { echo "the ZIP lacks the licence" && exit 1; }
