@@ -23,6 +23,18 @@ echo "morvalen.exe: $kind; imports: $dlls"
 case $kind in "$expected"*) ;; *) echo "expected: $expected" && exit 1 ;; esac
 [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || { echo "expected only the system DLLs" && exit 1; }
 
+# One manifest, long-path aware, and the version resource with the project's version.
+resources=$("$arch-w64-mingw32-windres" "$build/morvalen.exe" -O rc)
+version=$(sed -n 's/^project(morvalen VERSION \([0-9.]*\) .*/\1/p' "$source/CMakeLists.txt")
+fail() { echo "$1" && exit 1; }
+[ "$(echo "$resources" | grep -c '/\* RT_MANIFEST \*/')" = 1 ] || fail "expected exactly one manifest"
+echo "$resources" | grep -q 'longPathAware.*>true<' || fail "the manifest lacks longPathAware"
+for field in "ProductName\", \"Morvalen" "FileVersion\", \"$version" "ProductVersion\", \"$version" \
+    "FileDescription\", \"Console hex viewer" "LegalCopyright\", \"Copyright (c) 2026 the Morvalen developers"; do
+    echo "$resources" | grep -qF "VALUE \"$field\"" || fail "the version resource lacks $field"
+done
+echo "resources: one manifest, long-path aware; version $version"
+
 (cd "$build" && cpack -G ZIP >/dev/null)
 zip=$(echo "$build"/morvalen-*.zip)
 listing=$(cmake -E tar tf "$zip")

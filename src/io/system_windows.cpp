@@ -178,8 +178,10 @@ bool system_output_is_pipe() {
     return GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
 }
 
+// Windows says "the pipe is being closed" or "has been ended"; Wine, "not connected".
 bool reader_went_away(int error) {
-    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ||
+           error == ERROR_PIPE_NOT_CONNECTED;
 }
 
 const char *error_text(int error) {
