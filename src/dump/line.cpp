@@ -50,7 +50,7 @@ char *put_offset(char *out, std::uint64_t offset) {
     }
     if (at != out)
         *out = hex_digits[offset & 15];
-    std::memcpy(end, "    ", 4);
+    std::memset(end, ' ', 4);
     return end + 4;
 }
 
@@ -81,22 +81,24 @@ struct HexLayout {
     Mask offset_shift[17]; // for n digits: the last n of 16 digits moved to the front
 };
 
+// A shuffle index: the byte at `index`, or a zero.
+constexpr signed char pick(bool wanted, int index) {
+    return static_cast<signed char>(wanted ? index : -128);
+}
+
 constexpr HexLayout make_hex_layout() {
     HexLayout layout{};
     for (int k = 0; k < 48; ++k) {
         const int part = k / 16, at = k % 16, cell = k / 3, digit = k % 3;
         const int source = 2 * cell + digit; // in the 32 digits of both registers
         const bool space = digit == 2;
-        layout.from_first[part].at[at] =
-            !space && source < 16 ? static_cast<signed char>(source) : -128;
-        layout.from_second[part].at[at] =
-            !space && source >= 16 ? static_cast<signed char>(source - 16) : -128;
+        layout.from_first[part].at[at] = pick(!space && source < 16, source);
+        layout.from_second[part].at[at] = pick(!space && source >= 16, source - 16);
         layout.spaces[part].at[at] = space ? ' ' : '\0';
     }
     for (int digits = 0; digits <= 16; ++digits)
         for (int at = 0; at < 16; ++at)
-            layout.offset_shift[digits].at[at] =
-                at < digits ? static_cast<signed char>(at + 16 - digits) : -128;
+            layout.offset_shift[digits].at[at] = pick(at < digits, at + 16 - digits);
     return layout;
 }
 
@@ -130,7 +132,7 @@ __attribute__((target("ssse3"))) char *put_offset_ssse3(char *out, std::uint64_t
     const std::uint64_t big_endian = __builtin_bswap64(offset);
     const Digits all = hex_of(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(&big_endian)));
     store(out, _mm_shuffle_epi8(all.first, mask(hex_layout.offset_shift[digits])));
-    std::memcpy(out + digits, "    ", 4);
+    std::memset(out + digits, ' ', 4);
     return out + digits + 4;
 }
 

@@ -9,8 +9,8 @@
 struct StartupInfo {
     int new_mode;
 };
-extern "C" int __wgetmainargs(int *argc, wchar_t ***argv, wchar_t ***env, int expand_wildcards,
-                              StartupInfo *info);
+extern "C" int __wgetmainargs( // NOLINT(bugprone-reserved-identifier): the runtime's own name
+    int *argc, wchar_t ***argv, wchar_t ***env, int expand_wildcards, StartupInfo *info);
 
 namespace {
 

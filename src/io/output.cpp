@@ -10,7 +10,7 @@ namespace {
 // Into a file, large writes cost least. Into a pipe, writes of the pipe's own size let the
 // reader take one while the next is formatted, where larger ones would stall both.
 char output_buffer[1024 * 1024];
-constexpr std::size_t pipe_write_size = 64 * 1024;
+constexpr std::size_t pipe_write_size = std::size_t{64} * 1024;
 std::uint64_t last_flush_ms = 0;
 
 [[noreturn]] void fail_output(int error) {
