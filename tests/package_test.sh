@@ -31,6 +31,8 @@ for file in usr/bin/morvalen usr/share/man/man1/morvalen.1.gz usr/share/doc/morv
     usr/share/doc/morvalen/changelog.gz; do
     check "the package holds /$file" grep -q " \./$file\$" "$build/contents.txt"
 done
+version=$(sed -n 's/^project(morvalen VERSION \([0-9.]*\) .*/\1/p' "$source/CMakeLists.txt")
+check "the package's version is the project's, $version" test "$(dpkg-deb --field "$deb" Version)" = "$version"
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
 check "the package depends on the C library and terminfo" \

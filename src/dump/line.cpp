@@ -5,7 +5,9 @@
 #include <array>
 #include <cstring>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The vector lines are for x86-64, where the stack keeps the 16-byte alignment they rely on;
+// 32-bit x86 and other processors use the tables.
+#if defined(__GNUC__) && defined(__x86_64__)
 #define MORVALEN_SSSE3_LINES 1
 #include <tmmintrin.h>
 #endif
