@@ -25,6 +25,9 @@ for mode in pipe terminal; do
         TERM=dumb script -qfec "'$bin' '$dir/fifo'" /dev/null </dev/null >"$dir/seen.txt" &
     fi
     viewer=$!
+    wait_for '^El archivo visualizado es: ' "$dir/seen.txt"
+    check "$mode: the header shows while the FIFO waits for a writer" \
+        grep -q "^El archivo visualizado es: $dir/fifo" "$dir/seen.txt"
     exec 3>"$dir/fifo"
     printf '0123456789abcdefXY' >&3
     wait_for '^0000    30 31' "$dir/seen.txt"

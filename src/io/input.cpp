@@ -34,6 +34,8 @@ void read_more(InputFile *file) {
 
 OpenOutcome open_input(const char *path, InputFile *file) {
     *file = InputFile{};
+    if (system_open_may_wait(path)) // a FIFO's open waits for a writer: show the header first
+        output_flush();
     const OpenOutcome outcome = system_open(path, &file->handle, &file->kind);
     if (outcome == OpenOutcome::opened && file->kind.may_have_holes &&
         !system_size(file->handle, &file->size))

@@ -21,6 +21,9 @@ struct SourceKind {
 };
 
 OpenOutcome system_open(const char *path, SystemHandle *handle, SourceKind *kind);
+
+// True when opening `path` may wait, as a FIFO's open waits for a writer.
+bool system_open_may_wait(const char *path);
 void system_close(SystemHandle handle);
 
 // Reads at most `count` bytes; returns the count read, 0 at the end, or -1 with the error in

@@ -54,6 +54,11 @@ OpenOutcome system_open(const char *path, SystemHandle *handle, SourceKind *kind
     return OpenOutcome::opened;
 }
 
+bool system_open_may_wait(const char *path) {
+    struct stat file {};
+    return stat(path, &file) == 0 && !S_ISREG(file.st_mode) && !S_ISDIR(file.st_mode);
+}
+
 void system_close(SystemHandle handle) {
     close(descriptor(handle));
 }

@@ -131,6 +131,11 @@ OpenOutcome system_open(const char *path, SystemHandle *handle, SourceKind *kind
     return OpenOutcome::opened;
 }
 
+// A named pipe with no server fails to open rather than wait.
+bool system_open_may_wait(const char *) {
+    return false;
+}
+
 void system_close(SystemHandle handle) {
     CloseHandle(handle_of(handle));
 }
