@@ -11,17 +11,12 @@ constexpr char title[] =
     "Morvalen v1.0 (25/01/2003)                             hexadecimal file viewer";
 static_assert(sizeof rule == 78 + 1 && sizeof title == 78 + 1, "title lines are 78 characters");
 
-void print_line(const char *text, std::size_t length) {
-    output_text(text, length);
-    output_end_line();
-}
-
 // Four lines above every file: a rule, the title with the credit at the right, a rule and an
 // empty line.
 void print_title_block() {
-    print_line(rule, sizeof rule - 1);
-    print_line(title, sizeof title - 1);
-    print_line(rule, sizeof rule - 1);
+    output_line(rule, sizeof rule - 1);
+    output_line(title, sizeof title - 1);
+    output_line(rule, sizeof rule - 1);
     output_end_line();
 }
 

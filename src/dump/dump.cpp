@@ -32,8 +32,7 @@ void show_line(std::uint64_t offset, const unsigned char *buf, std::size_t l) {
 }
 
 void show_repeat_marker() {
-    output_text("*");
-    output_end_line();
+    output_line("*", 1);
 }
 
 // How many bytes from `data` on are whole blocks equal to the first one. A stretch is made of

@@ -36,11 +36,7 @@ OpenOutcome open_input(const char *path, InputFile *file) {
     *file = InputFile{};
     if (system_open_may_wait(path)) // a FIFO's open waits for a writer: show the header first
         output_flush();
-    const OpenOutcome outcome = system_open(path, &file->handle, &file->kind);
-    if (outcome == OpenOutcome::opened && file->kind.may_have_holes &&
-        !system_size(file->handle, &file->size))
-        file->kind.may_have_holes = false;
-    return outcome;
+    return system_open(path, &file->handle, &file->kind);
 }
 
 void close_input(InputFile *file) {
@@ -66,15 +62,15 @@ std::size_t input_ready(InputFile *file, const unsigned char **data) {
 
 std::uint64_t input_skip_hole(InputFile *file) {
     if (!file->kind.may_have_holes || file->start != file->end || file->ended ||
-        file->position % block != 0 || file->position >= file->size)
+        file->position % block != 0 || file->position >= file->kind.size)
         return 0;
     std::uint64_t hole_end = 0;
-    if (!system_hole_end(file->handle, file->position, file->size, &hole_end)) {
+    if (!system_hole_end(file->handle, file->position, file->kind.size, &hole_end)) {
         file->kind.may_have_holes = false; // read the rest plainly
         return 0;
     }
     // The block that holds the first data byte, or the file's last block, is read as usual.
-    const std::uint64_t last_block = (file->size - 1) / block * block;
+    const std::uint64_t last_block = (file->kind.size - 1) / block * block;
     const std::uint64_t data_block = hole_end / block * block;
     const std::uint64_t target = data_block < last_block ? data_block : last_block;
     if (target <= file->position)

@@ -12,7 +12,6 @@
 struct InputFile {
     SystemHandle handle = 0;
     SourceKind kind;
-    std::uint64_t size = 0;     // at the open, for telling whether the file changed under us
     std::uint64_t position = 0; // of the next byte to read from the system
     std::size_t start = 0;      // the bytes handed over so far from the buffer
     std::size_t end = 0;        // the bytes in the buffer

@@ -48,3 +48,7 @@ inline void output_text(const char *text) {
 inline void output_end_line() {
     output_text(line_end, line_end_length);
 }
+inline void output_line(const char *text, std::size_t length) {
+    output_text(text, length);
+    output_end_line();
+}

@@ -18,6 +18,7 @@ enum class OpenOutcome {
 struct SourceKind {
     bool can_wait = true;        // not a regular file: a pipe, a terminal, a device, a socket
     bool may_have_holes = false; // a regular file with fewer blocks allocated than its size needs
+    std::uint64_t size = 0;      // at the open, where holes may be skipped
 };
 
 OpenOutcome system_open(const char *path, SystemHandle *handle, SourceKind *kind);
@@ -36,7 +37,6 @@ std::ptrdiff_t system_read(SystemHandle handle, unsigned char *into, std::size_t
 bool system_hole_end(SystemHandle handle, std::uint64_t position, std::uint64_t expected_size,
                      std::uint64_t *hole_end);
 bool system_seek(SystemHandle handle, std::uint64_t position);
-bool system_size(SystemHandle handle, std::uint64_t *size);
 
 // Writes all of `length` bytes to standard output; false with the error in `*error`.
 bool system_write_output(const char *data, std::size_t length, int *error);

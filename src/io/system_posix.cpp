@@ -19,6 +19,16 @@ bool same_file_as_output(const struct stat &file) {
            output.st_dev == file.st_dev && output.st_ino == file.st_ino;
 }
 
+#if defined(SEEK_DATA) && defined(SEEK_HOLE)
+bool current_size(SystemHandle handle, std::uint64_t *size) {
+    struct stat file {};
+    if (fstat(descriptor(handle), &file) != 0)
+        return false;
+    *size = static_cast<std::uint64_t>(file.st_size);
+    return true;
+}
+#endif
+
 // A careful test, as copy tools make it: fewer 512-byte units allocated than the size needs.
 bool looks_sparse(const struct stat &file) {
     return S_ISREG(file.st_mode) && static_cast<std::uint64_t>(file.st_blocks) * 512 <
@@ -46,6 +56,7 @@ OpenOutcome system_open(const char *path, SystemHandle *handle, SourceKind *kind
     kind->can_wait = !S_ISREG(file.st_mode);
 #if defined(SEEK_DATA) && defined(SEEK_HOLE)
     kind->may_have_holes = looks_sparse(file);
+    kind->size = static_cast<std::uint64_t>(file.st_size);
 #else
     kind->may_have_holes = false;
     (void)looks_sparse;
@@ -76,19 +87,11 @@ std::ptrdiff_t system_read(SystemHandle handle, unsigned char *into, std::size_t
     }
 }
 
-bool system_size(SystemHandle handle, std::uint64_t *size) {
-    struct stat file {};
-    if (fstat(descriptor(handle), &file) != 0)
-        return false;
-    *size = static_cast<std::uint64_t>(file.st_size);
-    return true;
-}
-
 bool system_hole_end(SystemHandle handle, std::uint64_t position, std::uint64_t expected_size,
                      std::uint64_t *hole_end) {
 #if defined(SEEK_DATA) && defined(SEEK_HOLE)
     std::uint64_t size = 0;
-    if (!system_size(handle, &size) || size != expected_size || position >= size)
+    if (!current_size(handle, &size) || size != expected_size || position >= size)
         return false;
     const int fd = descriptor(handle);
     const off_t start = static_cast<off_t>(position);

@@ -56,7 +56,8 @@ wchar_t wide_text[128 * 1024 + 8];
 bool write_wide(HANDLE console, const char *data, std::size_t length, int *error) {
     while (length > 0) {
         std::size_t part = length < 64 * 1024 ? length : 64 * 1024;
-        part -= unfinished_tail(data, part) % part;
+        if (part < length) // a character cut by the split goes with the next part
+            part -= unfinished_tail(data, part);
         const int count =
             MultiByteToWideChar(CP_UTF8, 0, data, static_cast<int>(part), wide_text,
                                 static_cast<int>(sizeof wide_text / sizeof *wide_text));
@@ -161,14 +162,6 @@ bool system_seek(SystemHandle handle, std::uint64_t position) {
     LARGE_INTEGER target;
     target.QuadPart = static_cast<LONGLONG>(position);
     return SetFilePointerEx(handle_of(handle), target, nullptr, FILE_BEGIN) != 0;
-}
-
-bool system_size(SystemHandle handle, std::uint64_t *size) {
-    LARGE_INTEGER length;
-    if (GetFileSizeEx(handle_of(handle), &length) == 0)
-        return false;
-    *size = static_cast<std::uint64_t>(length.QuadPart);
-    return true;
 }
 
 bool system_write_output(const char *data, std::size_t length, int *error) {
