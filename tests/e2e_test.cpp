@@ -115,6 +115,7 @@ struct InputFile {
     std::string name; // a name ending in "/" is made as a directory
     std::string contents;
     std::uint64_t hole = 0; // zero bytes before the contents, left as a hole in the file
+    std::uint64_t size = 0; // when larger than hole and contents, zeros up to it, as a hole
 };
 
 struct Case {
@@ -152,6 +153,9 @@ const std::vector<Case> cases = {
      {"big.bin"},
      0},
     {"past_4_gib", {{"huge.img", "4 GiB mark here!tail", 0x100000000}}, {"huge.img"}, 0},
+    // Offsets that no 32-bit type holds, on every build.
+    {"past_2_gib", {{"3gib.img", "just past 2 GiB!", 0x80000010, 0xc0000000}}, {"3gib.img"}, 0},
+    {"last_block_of_5_gib", {{"5gib.img", "the last block!!", 0x13ffffff0}}, {"5gib.img"}, 0},
     // Runs across the edge of the read buffer, ending one block before the end, and followed
     // by a short last block.
     {"runs_at_the_edges",
@@ -172,11 +176,15 @@ TEST_P(Golden, OutputMatches) {
     const Scratch scratch;
     for (const auto &file : c.files) {
         const std::string path = scratch.files() + "/" + file.name;
-        if (file.name.back() == '/')
+        if (file.name.back() == '/') {
             mkdir(path.c_str(), 0755);
-        else
-            std::ofstream(path, std::ios::binary).seekp(static_cast<std::streamoff>(file.hole))
-                << file.contents;
+            continue;
+        }
+        std::ofstream(path, std::ios::binary).seekp(static_cast<std::streamoff>(file.hole))
+            << file.contents;
+        if (file.size > 0) {
+            ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(file.size)), 0);
+        }
     }
     const Result result = run_viewer(scratch, c.args, scratch.root + "/stdout.txt");
     const std::string golden = std::string(MORVALEN_GOLDEN_DIR) + "/" + c.golden + ".txt";
