@@ -29,6 +29,14 @@ for term in "" dumb; do
     check "TERM='$term': the output file holds the dump" grep -q '^0000    61 62 63 ' "$dir/out.txt"
 done
 
+# A clear sequence longer than any buffer reaches the terminal whole.
+printf 'long-clear|a terminal whose clear sequence is long,\n\tclear=\\E[H\\E[2J%s,\n' \
+    "$(printf '\\E[0m%.0s' $(seq 100))" >"$dir/long.ti"
+tic -o "$dir/terminfo" "$dir/long.ti"
+long_sequence=$(TERMINFO="$dir/terminfo" tput -T long-clear clear)
+TERMINFO="$dir/terminfo" run_in_terminal long-clear
+check "a 407-byte clear sequence reaches the terminal whole" grep -qF "$long_sequence" "$dir/tty.log"
+
 # A background job, under `stty tostop`, clears nothing and is not stopped for it.
 TERM=xterm timeout 20 script -qec "stty tostop; set -m; '$bin' '$dir/in.bin' >'$dir/bg.txt' & wait" \
     /dev/null </dev/null >"$dir/tty.log"

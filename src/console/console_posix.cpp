@@ -14,14 +14,22 @@
 namespace {
 
 #ifdef MORVALEN_HAVE_TERMINFO
-// tputs hands over the sequence one byte at a time, with no context; gather it here and
-// send it to the terminal in one write.
+// tputs hands over the sequence one byte at a time, with no context; gather it here and send
+// it to the terminal in few writes: one, unless it is longer than the buffer.
+int terminal = -1;
 char sequence[256];
 std::size_t sequence_length = 0;
 
+void send_gathered() {
+    if (sequence_length > 0 && write(terminal, sequence, sequence_length) < 0) {
+        // A terminal that refuses the sequence is simply not cleared.
+    }
+    sequence_length = 0;
+}
+
 int gather(int c) {
     if (sequence_length == sizeof sequence)
-        return EOF;
+        send_gathered();
     sequence[sequence_length++] = static_cast<char>(c);
     return c;
 }
@@ -35,11 +43,10 @@ void send_clear_sequence(int tty) {
     const char *clear = tigetstr("clear");
     // terminfo answers -1 for a name that is not a string capability.
     if (clear != nullptr && reinterpret_cast<std::intptr_t>(clear) != -1) {
+        terminal = tty;
         sequence_length = 0;
         tputs(clear, 1, gather);
-        if (write(tty, sequence, sequence_length) < 0) {
-            // A terminal that refuses the sequence is simply not cleared.
-        }
+        send_gathered();
     }
     del_curterm(cur_term);
 }

@@ -1,7 +1,7 @@
 #include "../console/console.h"
 #include "../dump/dump.h"
-#include "../io/arguments.h"
 #include "../io/output.h"
+#include "driver.h"
 
 namespace {
 
@@ -29,10 +29,9 @@ void print_header_line(const char *path) {
 
 } // namespace
 
-int main(int n, char **arr) {
+int view_files(int n, char **arr) {
     clear_console();
     prepare_output();
-    arr = utf8_arguments(n, arr);
     int status = 0;
     for (int i = 1; i < n; ++i) {
         print_title_block();
@@ -42,4 +41,8 @@ int main(int n, char **arr) {
     }
     output_flush();
     return status;
+}
+
+int main(int n, char **arr) {
+    return view_files(n, arr);
 }

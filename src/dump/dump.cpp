@@ -5,7 +5,6 @@
 #include "line.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 // The file being dumped; one is open at a time.
@@ -15,6 +14,14 @@ namespace {
 
 InputFile open_file;
 
+// Where the dump of one file stands.
+struct DumpState {
+    unsigned char last_shown[block_size] = {}; // the block of the last line shown
+    std::uint64_t offset = 0;                  // of the next block
+    bool shown_any = false;                    // a line of this file is out
+    bool marker_out = false;                   // the "*" of the current run of repeats is out
+};
+
 void print_open_error(const char *name) {
     output_text("Error:fopen  ");
     output_text(name);
@@ -22,17 +29,21 @@ void print_open_error(const char *name) {
     output_text(" ");
 }
 
-void report(const char *name, const char *reason) {
-    output_flush(); // the message comes after the lines before it
-    std::fprintf(stderr, "morvalen: %s: %s\n", name, reason);
+void show_line(DumpState *state, const unsigned char *block, std::size_t count) {
+    output_commit(format_line_by_vector(output_room(line_room), state->offset, block, count));
+    std::memcpy(state->last_shown, block, block_size);
+    state->offset += block_size;
+    state->shown_any = true;
+    state->marker_out = false;
 }
 
-void show_line(std::uint64_t offset, const unsigned char *buf, std::size_t l) {
-    output_commit(format_line(output_room(line_room), offset, buf, l));
-}
-
-void show_repeat_marker() {
-    output_line("*", 1);
+// One "*" line stands for a whole run of repeats.
+void show_repeats(DumpState *state, std::uint64_t bytes) {
+    if (!state->marker_out) {
+        output_line("*", 1);
+        state->marker_out = true;
+    }
+    state->offset += bytes;
 }
 
 // How many bytes from `data` on are whole blocks equal to the first one. A stretch is made of
@@ -63,64 +74,63 @@ bool is_zero_block(const unsigned char *block) {
     return std::memcmp(block, zeros, block_size) == 0;
 }
 
+// A hole reads as zeros: after a shown zero block, it is one more run of repeats.
+void skip_hole(DumpState *state) {
+    if (!state->shown_any || !is_zero_block(state->last_shown))
+        return;
+    const std::uint64_t hole = input_skip_hole(fp);
+    if (hole > 0)
+        show_repeats(state, hole);
+}
+
+// Shows or collapses each block of `count` bytes at `data`.
+void dump_blocks(DumpState *state, const unsigned char *data, std::size_t count) {
+    const unsigned char *const end = data + count;
+    while (data < end) {
+        const std::size_t left = static_cast<std::size_t>(end - data);
+        // Only a full block can repeat: a short last block is always shown, so no byte of the
+        // file goes missing from the dump.
+        if (state->shown_any && left >= block_size && same_block(data, state->last_shown)) {
+            const std::size_t run = repeated_run(data, left);
+            show_repeats(state, run);
+            data += run;
+        } else {
+            const std::size_t length = left < block_size ? left : block_size;
+            show_line(state, data, length);
+            data += length;
+        }
+    }
+}
+
+// Says why a path was not dumped: on standard error when it is the output itself, otherwise
+// with the open error line in the output.
+void report_not_opened(const char *name, OpenOutcome outcome) {
+    if (outcome == OpenOutcome::is_output_file)
+        report(name, "input file is output file");
+    else
+        print_open_error(name);
+}
+
 } // namespace
 
 bool process(const char *name) {
-    int ok = 0; // 1 once the "*" of the current run of repeats is out
     fp = &open_file;
     const OpenOutcome opened = open_input(name, fp);
     if (opened != OpenOutcome::opened) {
         fp = nullptr;
-        if (opened == OpenOutcome::is_output_file)
-            report(name, "input file is output file");
-        else
-            print_open_error(name);
+        report_not_opened(name, opened);
         return false;
     }
-
-    unsigned char buf1[block_size]; // the last block shown
-    std::uint64_t offset = 0;
-    int ftime = 0; // 1 once a line of this file is out
+    DumpState state;
     for (;;) {
-        // A hole reads as zeros: after a shown zero block, it is one more run of repeats.
-        if (ftime != 0 && is_zero_block(buf1)) {
-            const std::uint64_t hole = input_skip_hole(fp);
-            if (hole > 0 && ok == 0) {
-                show_repeat_marker();
-                ok = 1;
-            }
-            offset += hole;
-        }
-        const unsigned char *buf = nullptr;
-        const std::size_t ready = input_ready(fp, &buf);
+        skip_hole(&state);
+        const unsigned char *data = nullptr;
+        const std::size_t ready = input_ready(fp, &data);
         if (ready == 0)
             break;
-        const unsigned char *const end = buf + ready;
-        while (buf < end) {
-            const std::size_t left = static_cast<std::size_t>(end - buf);
-            const std::size_t l = left < block_size ? left : block_size;
-            // Only a full block can repeat: a short last block is always shown, so no byte of
-            // the file goes missing from the dump.
-            if (ftime != 0 && l == block_size && same_block(buf, buf1)) {
-                if (ok == 0) {
-                    show_repeat_marker();
-                    ok = 1;
-                }
-                const std::size_t run = repeated_run(buf, left);
-                offset += run;
-                buf += run;
-            } else {
-                show_line(offset, buf, l);
-                offset += block_size;
-                ftime = 1;
-                std::memcpy(buf1, buf, block_size);
-                ok = 0;
-                buf += l;
-            }
-        }
+        dump_blocks(&state, data, ready);
         input_consume(fp, ready);
     }
-
     const int error = fp->error;
     close_input(fp);
     fp = nullptr;

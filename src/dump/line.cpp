@@ -1,13 +1,11 @@
 #include "line.h"
 
-#include "../io/output.h"
-
 #include <array>
 #include <cstring>
 
 // The vector lines are for x86-64, where the stack keeps the 16-byte alignment they rely on;
-// 32-bit x86 and other processors use the tables.
-#if defined(__GNUC__) && defined(__x86_64__)
+// 32-bit x86 and other processors use the tables, as does a build for testing them there.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(MORVALEN_TABLE_LINES)
 #define MORVALEN_SSSE3_LINES 1
 #include <tmmintrin.h>
 #endif
@@ -34,9 +32,11 @@ constexpr Cells make_cells() {
 
 constexpr Cells cells = make_cells();
 
-// Hexadecimal digits the offset takes: at least four, as many as its highest set bit needs.
+// Hexadecimal digits the offset takes: one for every four bits up to its highest set bit, and
+// at least four.
 int offset_digits(std::uint64_t offset) {
-    return (67 - __builtin_clzll(offset | 0xffff)) / 4;
+    const int bits = 64 - __builtin_clzll(offset | 0xffff);
+    return (bits + 3) / 4;
 }
 
 // The offset in lower-case hexadecimal, at least four digits and never cut, then four spaces.
@@ -58,13 +58,26 @@ char *put_offset(char *out, std::uint64_t offset) {
 
 // Two spaces for a missing byte in each column, not three and one: a short line keeps the
 // width of a full one.
-std::size_t pad_length(std::size_t l) {
+constexpr std::size_t pad_length(std::size_t l) {
     return 2 * (block_size - l);
 }
 
+// The furthest any line's stores reach: the longest line, or a short line's two 16-byte blank
+// stores, begun just after its characters behind a 16-digit offset.
+constexpr std::size_t furthest_store() {
+    std::size_t furthest = longest_line;
+    for (std::size_t l = 1; l < block_size; ++l) {
+        const std::size_t characters_end = 16 + 4 + 3 * l + pad_length(l) + 1 + l;
+        if (characters_end + 2 * 16 > furthest)
+            furthest = characters_end + 2 * 16;
+    }
+    return furthest;
+}
+static_assert(line_room >= furthest_store(), "line_room must hold every store of a line");
+
 char *put_line_end(char *out) {
-    std::memcpy(out, line_end, line_end_length);
-    return out + line_end_length;
+    *out = '\n';
+    return out + 1;
 }
 
 #ifdef MORVALEN_SSSE3_LINES
@@ -215,8 +228,4 @@ bool have_vector_lines() {
 #else
     return false;
 #endif
-}
-
-char *format_line(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t l) {
-    return format_line_by_vector(out, offset, buf, l);
 }

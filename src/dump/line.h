@@ -1,24 +1,24 @@
 #pragma once
 
+#include "../io/input.h"
+
 #include <cstddef>
 #include <cstdint>
 
-// Bytes in one block: the unit in which a file is read, compared and shown.
-constexpr std::size_t block_size = 16;
+// The longest line: a 16-digit offset and its four spaces, 16 cells of three, the separator,
+// 16 characters and the line end.
+constexpr std::size_t longest_line = 16 + 4 + 3 * block_size + 1 + block_size + 1;
 
-// The room a line needs at `out`: its longest form (a 16-digit offset) and the spill of the
-// fixed-width stores that write it.
-constexpr std::size_t line_room = 160;
+// The room a line needs at `out`: the longest line and the spill of the fixed-width stores that
+// write it (up to two 16-byte stores of blanks begun just after a short line's characters).
+constexpr std::size_t line_room = longest_line + 2 * 16;
 
-// Writes the line of one block at `out` and returns its end: the offset, a cell of two
-// hexadecimal digits for each of the first `l` bytes of `buf`, those bytes again as
-// characters, and the line end. A short block keeps the full line's width. `buf` must have 16
-// readable bytes, whatever `l` is.
-char *format_line(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t l);
-
-// The two ways of writing a line, which give the same bytes: byte by byte from ready tables,
-// and 16 bytes at a time with vector instructions where the processor has them (where it has
-// not, the vector form is the table form).
+// The two ways of writing the line of one block at `out`, which give the same bytes and return
+// the line's end: the offset, a cell of two hexadecimal digits for each of the first `l` bytes
+// of `buf`, those bytes again as characters, and the line end; a short block keeps the full
+// line's width. One goes byte by byte from ready tables; the other 16 bytes at a time with
+// vector instructions where the processor has them (where it has not, it is the table way).
+// `buf` must have 16 readable bytes, whatever `l` is.
 char *format_line_by_table(char *out, std::uint64_t offset, const unsigned char *buf,
                            std::size_t l);
 char *format_line_by_vector(char *out, std::uint64_t offset, const unsigned char *buf,

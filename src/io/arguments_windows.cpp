@@ -4,14 +4,6 @@
 #include <vector>
 #include <windows.h>
 
-// The C runtime's own split of the wide-character command line, with no wildcard expansion,
-// as `main` gets it.
-struct StartupInfo {
-    int new_mode;
-};
-extern "C" int __wgetmainargs( // NOLINT(bugprone-reserved-identifier): the runtime's own name
-    int *argc, wchar_t ***argv, wchar_t ***env, int expand_wildcards, StartupInfo *info);
-
 namespace {
 
 std::string to_utf8(const wchar_t *wide) {
@@ -26,17 +18,11 @@ std::string to_utf8(const wchar_t *wide) {
 
 } // namespace
 
-char **utf8_arguments(int n, char **arr) {
-    int count = 0;
-    wchar_t **wide = nullptr;
-    wchar_t **environment = nullptr;
-    StartupInfo info = {0};
-    if (__wgetmainargs(&count, &wide, &environment, 0, &info) != 0 || count != n)
-        return arr;
+char **utf8_arguments(int n, wchar_t **arr) {
     static std::vector<std::string> texts;
     static std::vector<char *> pointers;
     for (int i = 0; i < n; ++i)
-        texts.push_back(to_utf8(wide[i]));
+        texts.push_back(to_utf8(arr[i]));
     for (auto &text : texts)
         pointers.push_back(&text[0]);
     pointers.push_back(nullptr);

@@ -2,8 +2,9 @@
 
 #include "system.h"
 
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace {
 
@@ -11,13 +12,36 @@ namespace {
 // reader take one while the next is formatted, where larger ones would stall both.
 char output_buffer[1024 * 1024];
 constexpr std::size_t pipe_write_size = std::size_t{64} * 1024;
+bool output_is_pipe = true;
+
+// Output that waits longer than this is written out even while the input keeps coming.
+constexpr std::uint64_t stale_after_ms = 100;
 std::uint64_t last_flush_ms = 0;
 
 [[noreturn]] void fail_output(int error) {
     output.cursor = output_buffer; // nothing more can be written; drop it
     if (!reader_went_away(error))
-        std::fprintf(stderr, "morvalen: cannot write the output: %s\n", error_text(error));
+        report("cannot write the output", error_text(error));
     std::exit(1);
+}
+
+// The message goes out in one write where it fits, so that it is not torn by other writers.
+char message[4096];
+std::size_t message_length = 0;
+
+void add_to_message(const char *text) {
+    for (std::size_t length = std::strlen(text); length > 0;) {
+        if (message_length == sizeof message) {
+            system_write_error(message, message_length);
+            message_length = 0;
+        }
+        const std::size_t room = sizeof message - message_length;
+        const std::size_t part = length < room ? length : room;
+        std::memcpy(message + message_length, text, part);
+        message_length += part;
+        text += part;
+        length -= part;
+    }
 }
 
 } // namespace
@@ -25,7 +49,8 @@ std::uint64_t last_flush_ms = 0;
 OutputBuffer output = {output_buffer, output_buffer + pipe_write_size};
 
 void prepare_output() {
-    if (!system_output_is_pipe())
+    output_is_pipe = system_output_is_pipe();
+    if (!output_is_pipe)
         output.limit = output_buffer + sizeof output_buffer;
 }
 
@@ -42,8 +67,16 @@ void output_flush_if_stale() {
     const std::uint64_t now = system_milliseconds();
     if (last_flush_ms == 0) // the first look starts the clock
         last_flush_ms = now;
-    if (output.cursor != output_buffer && now - last_flush_ms >= 100)
+    if (output.cursor != output_buffer && now - last_flush_ms >= stale_after_ms)
         output_flush();
+}
+
+void output_stop_if_reader_gone() {
+    if (!output_is_pipe)
+        return;
+    const int error = system_output_reader_gone();
+    if (error != 0)
+        fail_output(error);
 }
 
 void output_text(const char *text, std::size_t length) {
@@ -59,4 +92,12 @@ void output_text(const char *text, std::size_t length) {
         text += part;
         length -= part;
     }
+}
+
+void report(const char *subject, const char *reason) {
+    output_flush();
+    message_length = 0;
+    for (const char *piece : {"morvalen: ", subject, ": ", reason, "\n"})
+        add_to_message(piece);
+    system_write_error(message, message_length);
 }

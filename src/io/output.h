@@ -2,17 +2,11 @@
 
 // The program's own output buffer. Everything the viewer prints goes through it, in order, and
 // reaches standard output in large writes. A write that fails ends the program at once: with
-// one line on standard error, or silently when the reader went away.
+// one line on standard error, or silently when the reader went away. Lines end in "\n"; where
+// the platform's lines end otherwise, the system's writer makes them so.
 
 #include <cstddef>
 #include <cstring>
-
-#ifdef _WIN32
-constexpr char line_end[] = "\r\n"; // the console's line end, written by the program itself
-#else
-constexpr char line_end[] = "\n";
-#endif
-constexpr std::size_t line_end_length = sizeof line_end - 1;
 
 struct OutputBuffer {
     char *cursor;
@@ -26,12 +20,14 @@ void prepare_output();
 // Writes out everything buffered.
 void output_flush();
 
-// Flushes when something has waited in the buffer for a tenth of a second.
+// Flushes when something has waited in the buffer for long enough that a person would notice.
 void output_flush_if_stale();
 
-// Room for at least `count` bytes (at most output_room_max), flushing first if need be. The
-// caller writes there and hands the new end to output_commit.
-constexpr std::size_t output_room_max = 4096;
+// Ends the program as a write would, when standard output is a pipe whose reader has gone.
+void output_stop_if_reader_gone();
+
+// Room for at least `count` bytes, flushing first if need be. The caller writes there and
+// hands the new end to output_commit.
 inline char *output_room(std::size_t count) {
     if (static_cast<std::size_t>(output.limit - output.cursor) < count)
         output_flush();
@@ -46,9 +42,13 @@ inline void output_text(const char *text) {
     output_text(text, std::strlen(text));
 }
 inline void output_end_line() {
-    output_text(line_end, line_end_length);
+    output_text("\n", 1);
 }
 inline void output_line(const char *text, std::size_t length) {
     output_text(text, length);
     output_end_line();
 }
+
+// The one way the program speaks on standard error: "morvalen: SUBJECT: REASON", after the
+// output before it.
+void report(const char *subject, const char *reason);

@@ -8,10 +8,13 @@
 // An open file: a descriptor on POSIX systems, a handle on Windows.
 using SystemHandle = std::intptr_t;
 
+// The largest file position the systems allow: no read may reach past it.
+constexpr std::uint64_t largest_file_position = INT64_MAX;
+
 enum class OpenOutcome {
     opened,
     cannot_open,    // missing, unreadable, or a directory
-    is_output_file, // the very file standard output writes to
+    is_output_file, // the very file, pipe or FIFO that standard output writes to
 };
 
 // What the reader needs to know of an open file.
@@ -32,17 +35,24 @@ void system_close(SystemHandle handle);
 std::ptrdiff_t system_read(SystemHandle handle, unsigned char *into, std::size_t count, int *error);
 
 // Where a hole that starts at `position` ends: the next data, or the end of the file. Returns
-// false when the system cannot tell, or when the file's size is no longer `expected_size`;
-// `position` itself is then left as it was.
+// false when the system cannot tell, or when the file's size is no longer `expected_size`.
+// Either way the handle's position is left undefined: the caller seeks where it wants.
 bool system_hole_end(SystemHandle handle, std::uint64_t position, std::uint64_t expected_size,
                      std::uint64_t *hole_end);
-bool system_seek(SystemHandle handle, std::uint64_t position);
+bool system_seek(SystemHandle handle, std::uint64_t position, int *error);
 
 // Writes all of `length` bytes to standard output; false with the error in `*error`.
 bool system_write_output(const char *data, std::size_t length, int *error);
 
+// Writes to standard error as much as it takes.
+void system_write_error(const char *data, std::size_t length);
+
 // True when standard output is a pipe or a socket, whose reader takes small writes best.
 bool system_output_is_pipe();
+
+// When the reader of the output pipe has gone, does what a write would meet (SIGPIPE on POSIX
+// systems) and returns the error of that write; returns 0 while the reader is there.
+int system_output_reader_gone();
 
 // True for the errors of a reader that went away (a closed pipe): those need no message.
 bool reader_went_away(int error);

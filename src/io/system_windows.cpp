@@ -7,6 +7,11 @@
 
 namespace {
 
+// ReadFile and WriteFile take a 32-bit count: larger transfers go in parts of this size.
+constexpr DWORD largest_transfer = DWORD{1} << 30;
+// The console takes text in parts of this many bytes, each turned into wide characters.
+constexpr std::size_t console_part = std::size_t{64} * 1024;
+
 HANDLE handle_of(SystemHandle handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -51,16 +56,22 @@ std::size_t unfinished_tail(const char *data, std::size_t length) {
     return sequence_length(static_cast<unsigned char>(data[length - begun])) > begun ? begun : 0;
 }
 
-wchar_t wide_text[128 * 1024 + 8];
+// A part's bytes make at most as many wide characters (each CR LF that the writer puts in
+// counts among them).
+wchar_t wide_text[console_part];
 
 bool write_wide(HANDLE console, const char *data, std::size_t length, int *error) {
     while (length > 0) {
-        std::size_t part = length < 64 * 1024 ? length : 64 * 1024;
+        std::size_t part = length < console_part ? length : console_part;
         if (part < length) // a character cut by the split goes with the next part
             part -= unfinished_tail(data, part);
         const int count =
             MultiByteToWideChar(CP_UTF8, 0, data, static_cast<int>(part), wide_text,
                                 static_cast<int>(sizeof wide_text / sizeof *wide_text));
+        if (count == 0 && part > 0) {
+            *error = static_cast<int>(GetLastError());
+            return false;
+        }
         for (int done = 0; done < count;) {
             DWORD wrote = 0;
             if (WriteConsoleW(console, wide_text + done, static_cast<DWORD>(count - done), &wrote,
@@ -98,7 +109,8 @@ bool write_console(HANDLE console, const char *data, std::size_t length, int *er
 
 bool write_file(HANDLE file, const char *data, std::size_t length, int *error) {
     while (length > 0) {
-        const DWORD part = length < (1u << 30) ? static_cast<DWORD>(length) : (1u << 30);
+        const DWORD part =
+            length < largest_transfer ? static_cast<DWORD>(length) : largest_transfer;
         DWORD wrote = 0;
         if (WriteFile(file, data, part, &wrote, nullptr) == 0) {
             *error = static_cast<int>(GetLastError());
@@ -106,6 +118,33 @@ bool write_file(HANDLE file, const char *data, std::size_t length, int *error) {
         }
         data += wrote;
         length -= wrote;
+    }
+    return true;
+}
+
+bool write_text(HANDLE to, const char *data, std::size_t length, int *error) {
+    DWORD mode = 0;
+    if (GetConsoleMode(to, &mode) != 0)
+        return write_console(to, data, length, error);
+    return write_file(to, data, length, error);
+}
+
+// Lines end in CR LF, as in every Windows console program: each LF gets its CR on the way out.
+char crlf_text[2 * console_part];
+
+bool write_with_crlf(HANDLE to, const char *data, std::size_t length, int *error) {
+    while (length > 0) {
+        const std::size_t part = length < console_part ? length : console_part;
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < part; ++i) {
+            if (data[i] == '\n')
+                crlf_text[out++] = '\r';
+            crlf_text[out++] = data[i];
+        }
+        if (!write_text(to, crlf_text, out, error))
+            return false;
+        data += part;
+        length -= part;
     }
     return true;
 }
@@ -143,7 +182,7 @@ void system_close(SystemHandle handle) {
 
 std::ptrdiff_t system_read(SystemHandle handle, unsigned char *into, std::size_t count,
                            int *error) {
-    const DWORD part = count < (1u << 30) ? static_cast<DWORD>(count) : (1u << 30);
+    const DWORD part = count < largest_transfer ? static_cast<DWORD>(count) : largest_transfer;
     DWORD got = 0;
     if (ReadFile(handle_of(handle), into, part, &got, nullptr) != 0)
         return static_cast<std::ptrdiff_t>(got);
@@ -158,22 +197,32 @@ bool system_hole_end(SystemHandle, std::uint64_t, std::uint64_t, std::uint64_t *
     return false;
 }
 
-bool system_seek(SystemHandle handle, std::uint64_t position) {
+bool system_seek(SystemHandle handle, std::uint64_t position, int *error) {
     LARGE_INTEGER target;
     target.QuadPart = static_cast<LONGLONG>(position);
-    return SetFilePointerEx(handle_of(handle), target, nullptr, FILE_BEGIN) != 0;
+    if (SetFilePointerEx(handle_of(handle), target, nullptr, FILE_BEGIN) != 0)
+        return true;
+    *error = static_cast<int>(GetLastError());
+    return false;
 }
 
 bool system_write_output(const char *data, std::size_t length, int *error) {
-    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    if (GetConsoleMode(output, &mode) != 0)
-        return write_console(output, data, length, error);
-    return write_file(output, data, length, error);
+    return write_with_crlf(GetStdHandle(STD_OUTPUT_HANDLE), data, length, error);
+}
+
+void system_write_error(const char *data, std::size_t length) {
+    int error = 0;
+    write_with_crlf(GetStdHandle(STD_ERROR_HANDLE), data, length, &error);
 }
 
 bool system_output_is_pipe() {
     return GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
+}
+
+// A pipe's write end cannot be asked about its reader without writing (PeekNamedPipe needs read
+// access), so a reader that went away is noticed at the next write.
+int system_output_reader_gone() {
+    return 0;
 }
 
 // Windows says "the pipe is being closed" or "has been ended"; Wine, "not connected".
@@ -182,20 +231,23 @@ bool reader_went_away(int error) {
            error == ERROR_PIPE_NOT_CONNECTED;
 }
 
+// The system's message in the user's language (language 0), in the UTF-8 that the rest of the
+// output is in.
 const char *error_text(int error) {
-    static char text[512];
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), text,
-                       sizeof text, nullptr);
-    if (length == 0)
+    static wchar_t wide[512];
+    static char text[3 * 512];
+    DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(error), 0, wide, sizeof wide / sizeof *wide, nullptr);
+    // The messages end in a full stop and CR LF, which a one-line report leaves off.
+    while (length > 0 && (wide[length - 1] == L'\r' || wide[length - 1] == L'\n' ||
+                          wide[length - 1] == L'.' || wide[length - 1] == L' '))
+        --length;
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), text,
+                                         sizeof text - 1, nullptr, nullptr);
+    if (length == 0 || size <= 0)
         return "unknown error";
-    // The system's messages end in a full stop and CR LF, which a one-line report leaves off.
-    std::size_t end = length;
-    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == '.' ||
-                       text[end - 1] == ' '))
-        --end;
-    text[end] = '\0';
+    text[size] = '\0';
     return text;
 }
 

@@ -1,0 +1,86 @@
+#pragma once
+
+// A plain dumper to hold the viewer to, byte by byte with no strides, vectors or tables, and a
+// maker of data shaped to trip the viewer's fast paths.
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+inline std::string reference_line(std::uint64_t offset, const std::string &block) {
+    char field[32];
+    std::snprintf(field, sizeof field, "%04llx    ", static_cast<unsigned long long>(offset));
+    std::string line = field;
+    for (const char byte : block) {
+        std::snprintf(field, sizeof field, "%02x ", static_cast<unsigned char>(byte));
+        line += field;
+    }
+    line += std::string(2 * (16 - block.size()), ' ') + " ";
+    for (const char byte : block)
+        line += std::isprint(static_cast<unsigned char>(byte)) != 0 ? byte : '.';
+    return line + std::string(2 * (16 - block.size()), ' ') + "\n";
+}
+
+// With `after_block`, also the length the dump has after each block.
+inline std::string reference_dump(const std::string &bytes,
+                                  std::vector<std::size_t> *after_block = nullptr) {
+    std::string dump, last_shown;
+    bool marked = false;
+    for (std::size_t at = 0; at < bytes.size(); at += 16) {
+        const std::string block = bytes.substr(at, 16);
+        if (block.size() == 16 && block == last_shown) {
+            dump += marked ? "" : "*\n";
+            marked = true;
+        } else {
+            dump += reference_line(at, block);
+            last_shown = block;
+            marked = false;
+        }
+        if (after_block != nullptr)
+            after_block->push_back(dump.size());
+    }
+    return dump;
+}
+
+// Up to about `limit` bytes of pieces in random order: noise, runs of one block long enough to
+// cross the 4 KiB strides and the 256 KiB reads (some with one byte changed deep inside),
+// zeros, blocks equal to the one before in one half only, and a tail of any length.
+inline std::string shaped_data(std::mt19937_64 &random, std::size_t limit) {
+    auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    std::string data;
+    while (data.size() < limit) {
+        std::string block(16, '\0');
+        for (char &byte : block)
+            byte = static_cast<char>(random());
+        switch (below(5)) {
+        case 0:
+            data += block.substr(0, 1 + below(16)) + block.substr(0, below(48));
+            break;
+        case 1: {
+            static const std::size_t edges[] = {255, 256, 257, 16383, 16384, 16385};
+            const std::size_t count = below(2) ? edges[below(6)] : 1 + below(20000);
+            std::string run;
+            for (std::size_t i = 0; i < count; ++i)
+                run += block;
+            if (below(2))
+                run[below(run.size())] ^= static_cast<char>(1 + below(255));
+            data += run;
+            break;
+        }
+        case 2:
+            data += std::string(below(300000), '\0');
+            break;
+        default: {
+            data.resize(data.size() / 16 * 16);
+            const std::string last = data.size() >= 16 ? data.substr(data.size() - 16) : block;
+            std::string changed = last;
+            changed[8 * below(2) + below(8)] ^= 0x40;
+            data += changed + changed + last;
+        }
+        }
+    }
+    return data.substr(0, data.size() - below(16));
+}
