@@ -45,42 +45,33 @@ inline std::string reference_dump(const std::string &bytes,
     return dump;
 }
 
-// Up to about `limit` bytes of pieces in random order: noise, runs of one block long enough to
-// cross the 4 KiB strides and the 256 KiB reads (some with one byte changed deep inside),
-// zeros, blocks equal to the one before in one half only, and a tail of any length.
+// Up to about `limit` bytes of pieces in random order: noise; runs of one block long enough to
+// cross the 4 KiB strides and the 256 KiB reads, some with one byte changed deep inside; zeros;
+// blocks equal to the one before in one half only; and a tail of any length.
 inline std::string shaped_data(std::mt19937_64 &random, std::size_t limit) {
     auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    const std::size_t edges[] = {255, 256, 257, 16383, 16384, 16385, 1 + below(20000)};
     std::string data;
     while (data.size() < limit) {
-        std::string block(16, '\0');
+        std::string block(16, '\0'), run;
         for (char &byte : block)
             byte = static_cast<char>(random());
-        switch (below(5)) {
-        case 0:
-            data += block.substr(0, 1 + below(16)) + block.substr(0, below(48));
-            break;
-        case 1: {
-            static const std::size_t edges[] = {255, 256, 257, 16383, 16384, 16385};
-            const std::size_t count = below(2) ? edges[below(6)] : 1 + below(20000);
-            std::string run;
-            for (std::size_t i = 0; i < count; ++i)
-                run += block;
-            if (below(2))
-                run[below(run.size())] ^= static_cast<char>(1 + below(255));
-            data += run;
-            break;
-        }
-        case 2:
-            data += std::string(below(300000), '\0');
-            break;
-        default: {
+        const std::size_t kind = below(4);
+        for (std::size_t i = kind == 1 ? edges[below(7)] : 0; i > 0; --i)
+            run += block;
+        if (kind == 1 && below(2))
+            run[below(run.size())] ^= static_cast<char>(1 + below(255));
+        if (kind ==
+            3) { // from a block boundary: the last block changed in one half, then as it was
             data.resize(data.size() / 16 * 16);
             const std::string last = data.size() >= 16 ? data.substr(data.size() - 16) : block;
-            std::string changed = last;
-            changed[8 * below(2) + below(8)] ^= 0x40;
-            data += changed + changed + last;
+            run = last;
+            run[8 * below(2) + below(8)] ^= 0x40;
+            run += run + last;
         }
-        }
+        data += kind == 0   ? block.substr(below(16))
+                : kind == 2 ? std::string(below(300000), '\0')
+                            : run;
     }
     return data.substr(0, data.size() - below(16));
 }

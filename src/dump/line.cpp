@@ -58,16 +58,16 @@ char *put_offset(char *out, std::uint64_t offset) {
 
 // Two spaces for a missing byte in each column, not three and one: a short line keeps the
 // width of a full one.
-constexpr std::size_t pad_length(std::size_t l) {
-    return 2 * (block_size - l);
+constexpr std::size_t pad_length(std::size_t count) {
+    return 2 * (block_size - count);
 }
 
 // The furthest any line's stores reach: the longest line, or a short line's two 16-byte blank
 // stores, begun just after its characters behind a 16-digit offset.
 constexpr std::size_t furthest_store() {
     std::size_t furthest = longest_line;
-    for (std::size_t l = 1; l < block_size; ++l) {
-        const std::size_t characters_end = 16 + 4 + 3 * l + pad_length(l) + 1 + l;
+    for (std::size_t count = 1; count < block_size; ++count) {
+        const std::size_t characters_end = 16 + 4 + 3 * count + pad_length(count) + 1 + count;
         if (characters_end + 2 * 16 > furthest)
             furthest = characters_end + 2 * 16;
     }
@@ -152,7 +152,7 @@ __attribute__((target("ssse3"))) char *put_offset_ssse3(char *out, std::uint64_t
 }
 
 __attribute__((target("ssse3"))) char *put_line_ssse3(char *out, std::uint64_t offset,
-                                                      const unsigned char *buf, std::size_t l) {
+                                                      const unsigned char *buf, std::size_t count) {
     out = put_offset_ssse3(out, offset);
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(buf));
     const Digits hex = hex_of(bytes);
@@ -169,21 +169,21 @@ __attribute__((target("ssse3"))) char *put_line_ssse3(char *out, std::uint64_t o
                                             _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7f)));
     const __m128i text = _mm_or_si128(_mm_and_si128(printable, bytes),
                                       _mm_andnot_si128(printable, _mm_set1_epi8('.')));
-    if (l == block_size) { // all but the last line of a file: every place is fixed
+    if (count == block_size) { // all but the last line of a file: every place is fixed
         out[48] = ' ';
         store(out + 49, text);
         return put_line_end(out + 65);
     }
     const __m128i blank = _mm_set1_epi8(' ');
-    out += 3 * l;
+    out += 3 * count;
     store(out, blank);
     store(out + 16, blank);
-    out += pad_length(l) + 1;
+    out += pad_length(count) + 1;
     store(out, text);
-    out += l;
+    out += count;
     store(out, blank);
     store(out + 16, blank);
-    return put_line_end(out + pad_length(l));
+    return put_line_end(out + pad_length(count));
 }
 
 bool detect_ssse3() {
@@ -201,25 +201,25 @@ char shown_char(unsigned char byte) {
 }
 
 char *format_line_by_table(char *out, std::uint64_t offset, const unsigned char *buf,
-                           std::size_t l) {
+                           std::size_t count) {
     out = put_offset(out, offset);
-    for (std::size_t i = 0; i < l; ++i, out += 3)
+    for (std::size_t i = 0; i < count; ++i, out += 3)
         std::memcpy(out, cells.hex[buf[i]].data(), 4);
-    std::memset(out, ' ', pad_length(l) + 1);
-    out += pad_length(l) + 1;
-    for (std::size_t i = 0; i < l; ++i)
+    std::memset(out, ' ', pad_length(count) + 1);
+    out += pad_length(count) + 1;
+    for (std::size_t i = 0; i < count; ++i)
         *out++ = cells.text[buf[i]];
-    std::memset(out, ' ', pad_length(l));
-    return put_line_end(out + pad_length(l));
+    std::memset(out, ' ', pad_length(count));
+    return put_line_end(out + pad_length(count));
 }
 
 char *format_line_by_vector(char *out, std::uint64_t offset, const unsigned char *buf,
-                            std::size_t l) {
+                            std::size_t count) {
 #ifdef MORVALEN_SSSE3_LINES
     if (ssse3)
-        return put_line_ssse3(out, offset, buf, l);
+        return put_line_ssse3(out, offset, buf, count);
 #endif
-    return format_line_by_table(out, offset, buf, l);
+    return format_line_by_table(out, offset, buf, count);
 }
 
 bool have_vector_lines() {

@@ -14,15 +14,15 @@ constexpr std::size_t longest_line = 16 + 4 + 3 * block_size + 1 + block_size + 
 constexpr std::size_t line_room = longest_line + 2 * 16;
 
 // The two ways of writing the line of one block at `out`, which give the same bytes and return
-// the line's end: the offset, a cell of two hexadecimal digits for each of the first `l` bytes
+// the line's end: the offset, a cell of two hexadecimal digits for each of the first `count` bytes
 // of `buf`, those bytes again as characters, and the line end; a short block keeps the full
 // line's width. One goes byte by byte from ready tables; the other 16 bytes at a time with
 // vector instructions where the processor has them (where it has not, it is the table way).
-// `buf` must have 16 readable bytes, whatever `l` is.
+// `buf` must have 16 readable bytes, whatever `count` is.
 char *format_line_by_table(char *out, std::uint64_t offset, const unsigned char *buf,
-                           std::size_t l);
+                           std::size_t count);
 char *format_line_by_vector(char *out, std::uint64_t offset, const unsigned char *buf,
-                            std::size_t l);
+                            std::size_t count);
 bool have_vector_lines();
 
 // How a byte is shown in the character column: itself when printable, "." otherwise.
