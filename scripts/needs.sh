@@ -11,6 +11,18 @@ test_needs="$run_needs
     i686-w64-mingw32-g++=g++-mingw-w64-i686 x86_64-w64-mingw32-g++=g++-mingw-w64-x86-64
     wineserver=wine /usr/lib/wine/wine64=wine64 /usr/lib/wine/wine=wine32:i386"
 
+# root_for WHAT HOW: sets as_root to what runs a command as root, or stops saying how to get WHAT.
+root_for() {
+    if [ "$(id -u)" = 0 ]; then
+        as_root=""
+    elif command -v sudo >/dev/null 2>&1 && { sudo -n true 2>/dev/null || [ -t 0 ]; }; then
+        as_root="sudo"
+    else
+        echo "morvalen: missing $1; install them with: $2" >&2
+        exit 1
+    fi
+}
+
 # ensure NEED... : returns when everything is there; installs what is not, or exits.
 ensure() {
     missing=""
@@ -27,18 +39,69 @@ ensure() {
         echo "morvalen: missing $missing; install them with this system's package manager" >&2
         exit 1
     fi
-    if [ "$(id -u)" = 0 ]; then
-        as_root=""
-    elif command -v sudo >/dev/null 2>&1 && { sudo -n true 2>/dev/null || [ -t 0 ]; }; then
-        as_root="sudo"
-    else
-        echo "morvalen: missing $missing; install them with: sudo apt-get install $missing" >&2
-        exit 1
-    fi
+    root_for "$missing" "sudo apt-get install $missing"
     echo "Installing $missing ..." >&2
     case " $missing " in
     *:i386*) $as_root dpkg --add-architecture i386 ;;
     esac
     $as_root apt-get update -qq >&2
     $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >&2
+}
+
+# ensure_i386_wine: where the kernel runs no i386 program, tests/wine_e2e.sh runs the 32-bit
+# Wine under qemu-i386, which must be qemu 10 or later: 7.2 takes MAP_FIXED_NOREPLACE as a
+# hint, and Wine then fails to map its shared user data. Debian 12 has that qemu in its
+# backports suite, which is added on the mirror that this machine's apt sources already name.
+ensure_i386_wine() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
+    qemu_major=$(qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p')
+    [ "${qemu_major:-0}" -lt 10 ] || return 0
+    suite=$(. /etc/os-release && echo "$VERSION_CODENAME")-backports
+    root_for "qemu-user" "sudo apt-get install -t $suite qemu-user"
+    echo "Installing qemu-user from $suite, for the 32-bit Wine on this kernel ..." >&2
+    apt="apt-get -o DPkg::Lock::Timeout=900"
+    if grep -rqsE "^[^#]* $suite( |\$)" /etc/apt/sources.list /etc/apt/sources.list.d; then
+        $as_root $apt update -qq >&2
+    else
+        source=$(backports_source "${suite%-backports}" "$suite")
+        case $source in
+        "") echo "morvalen: no Debian source to add $suite to; add it to apt's sources" >&2 && exit 1 ;;
+        deb*) list=/etc/apt/sources.list.d/$suite.list ;;
+        *) list=/etc/apt/sources.list.d/$suite.sources ;;
+        esac
+        echo "$source" | $as_root tee "$list" >/dev/null
+        # Only the new suite's lists: the others are as fresh as the last install left them.
+        $as_root $apt -o Dir::Etc::SourceList="$list" -o Dir::Etc::SourceParts=- \
+            -o APT::Get::List-Cleanup=0 update -qq >&2
+    fi
+    # Without the recommended qemu-user-binfmt, which would register qemu for the whole system.
+    $as_root env DEBIAN_FRONTEND=noninteractive $apt install -y -qq --no-install-recommends \
+        -t "$suite" qemu-user >&2
+}
+
+# backports_source RELEASE SUITE: the first of this machine's apt sources that names RELEASE,
+# with SUITE in its place, as a deb822 stanza or a one-line entry, as that source was written.
+backports_source() {
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] || continue
+        stanza=$(awk -v release="$1" -v suite="$2" 'BEGIN { RS = "" }
+            {
+                deb = ours = 0
+                n = split($0, line, "\n")
+                for (i = 1; i <= n; i++) {
+                    if (line[i] ~ /^Types:/ && (line[i] " ") ~ / deb /) deb = 1
+                    if (line[i] ~ /^Suites:/ && (line[i] " ") ~ (" " release " ")) ours = 1
+                }
+                if (!deb || !ours) next
+                for (i = 1; i <= n; i++)
+                    if (line[i] ~ /^Types:/) print "Types: deb"
+                    else if (line[i] ~ /^Suites:/) print "Suites: " suite
+                    else if (line[i] !~ /^#/) print line[i]
+                exit
+            }' "$file")
+        [ -z "$stanza" ] || { echo "$stanza" && return; }
+    done
+    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+        awk -v release="$1" -v suite="$2" '$1 == "deb" {
+            for (i = 2; i <= NF; i++) if ($i == release) { $i = suite; print; exit } }'
 }

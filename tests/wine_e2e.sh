@@ -1,32 +1,85 @@
 #!/bin/sh
 # Runs the golden end-to-end cases against one Windows build under the Wine of its width (the
-# 32-bit executable under 32-bit Wine), in a Wine prefix of the build tree. Without that Wine,
-# or where this machine cannot run it, or without the executable, it reports itself skipped (77).
+# 32-bit executable under 32-bit Wine), in a fresh Wine prefix that it removes at the end.
+# Where the kernel runs no i386 program, the 32-bit Wine runs under qemu-i386 user emulation.
+# Without that Wine, or where this machine cannot run it, or without the executable, it
+# reports itself skipped (77).
 set -eu
 test_program=$1 exe=$2 prefix=$3 arch=$4
 case $arch in
 i686) loader=/usr/lib/wine/wine ;;
 *) loader=/usr/lib/wine/wine64 ;;
 esac
-if [ ! -x "$loader" ]; then
-    echo "$loader is not installed: skipped"
+skip() {
+    echo "$1: skipped"
     exit 77
+}
+[ -x "$loader" ] || skip "$loader is not installed"
+[ -f "$exe" ] || skip "$exe was not built (no cross compiler)"
+
+# Wine starts its own loader again, so qemu must be what the kernel runs every i386 program
+# with: qemu-i386 is registered with binfmt_misc (F: opened once, here) in a user and mount
+# namespace of this test's own, which Linux 6.7 and later give their own binfmt_misc. Nothing
+# outside sees it, and it goes with the namespace. Every id maps to itself, so files keep
+# their owners. Needs qemu 10 or later (scripts/test installs it) and root, to map the ids.
+qemu=/usr/bin/qemu-i386
+if [ -n "${MORVALEN_QEMU_NS:-}" ]; then # here, inside the namespace
+    echo >&3 && exec 3>&-
+    read -r mapped <"$MORVALEN_QEMU_NS/go"
+    [ "$mapped" = mapped ] || skip "the ids could not be mapped into a user namespace"
+    mount -t binfmt_misc binfmt_misc "$MORVALEN_QEMU_NS/binfmt" 2>/dev/null ||
+        skip "this kernel gives a user namespace no binfmt_misc of its own (Linux 6.7 or later)"
+    elf='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    printf '%s' ":i386:M::$elf:$mask:$qemu:F" >"$MORVALEN_QEMU_NS/binfmt/register"
+    echo "32-bit Wine under $($qemu --version | head -n 1) (this kernel runs no i386 program)"
+elif [ "$arch" = i686 ] && ! "$loader" --version >/dev/null 2>&1; then
+    version=$($qemu --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p')
+    [ "${version:-0}" -ge 10 ] || skip "this kernel runs no i386 program, and qemu-i386 10 or later is not installed"
+    [ "$(id -u)" = 0 ] || skip "this kernel runs no i386 program, and only root maps every id for qemu-i386"
+    ns=$(mktemp -d)
+    mkfifo "$ns/ready" "$ns/go"
+    mkdir "$ns/binfmt"
+    MORVALEN_QEMU_NS=$ns unshare --user --mount sh "$0" "$@" 3>"$ns/ready" &
+    pid=$!
+    exec 4<>"$ns/go" # read and write: the word goes in even if no one reads it
+    mapped=no
+    if read -r _ <"$ns/ready" && echo '0 0 4294967295' >"/proc/$pid/uid_map" &&
+        echo '0 0 4294967295' >"/proc/$pid/gid_map"; then
+        mapped=mapped
+    fi
+    echo "$mapped" >&4
+    status=0
+    wait "$pid" || status=$?
+    rm -rf "$ns"
+    exit "$status"
+elif ! "$loader" --version >/dev/null 2>&1; then
+    skip "$loader cannot run on this machine (no $arch programs here)"
+elif [ "$arch" = i686 ]; then
+    echo "32-bit Wine, run directly"
 fi
-if ! "$loader" --version >/dev/null 2>&1; then
-    echo "$loader cannot run on this machine (no $arch programs here): skipped"
-    exit 77
-fi
-if [ ! -f "$exe" ]; then
-    echo "$exe was not built (no cross compiler): skipped"
-    exit 77
-fi
+
 . "$(dirname "$0")/checks.sh"
 export WINEPREFIX="$prefix" WINEDEBUG=-all MORVALEN_RUNNER="$loader" MORVALEN_BIN="$exe"
+dir=$(mktemp -d)
+cleanup() {
+    wineserver -k 2>/dev/null || true # it would outlive the test and hold its output open
+    rm -rf "$dir" "$prefix"
+}
+trap cleanup EXIT
+rm -rf "$prefix"
+start=$(date +%s)
+if ! "$loader" wineboot --init >"$dir/wineboot.log" 2>&1 || [ ! -d "$prefix/drive_c/windows/system32" ]; then
+    cat "$dir/wineboot.log"
+    echo "FAILED: a fresh Wine prefix" && exit 1
+fi
+echo "ok: a fresh Wine prefix, in $(($(date +%s) - start)) s"
+start=$(date +%s)
 check "the golden cases pass under Wine" "$test_program"
+echo "(the cases took $(($(date +%s) - start)) s)"
 
 # Under a terminal, Wine's console draws the cleared screen buffer there (a line erased for each
 # row), while the redirected output holds the dump and no control code.
-dir=$(mktemp -d)
 printf 'abc' >"$dir/in.bin"
 TERM=xterm script -qec "cd '$dir' && '$loader' '$exe' in.bin >out.txt" /dev/null </dev/null >"$dir/tty.log"
 esc=$(printf '\033')
@@ -53,6 +106,4 @@ for where in names.txt names-tty.log; do
     check "$where: the headers name them in UTF-8" sh -c "grep -a '^El archivo visualizado es: ' '$dir/$where' |
         sed 's/^El archivo visualizado es: //; s/\r*\$//' | paste -sd '|' | grep -qx '$names'"
 done
-rm -rf "$dir"
-WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true # it would outlive the test and hold its output open
 finish
