@@ -63,7 +63,8 @@ Result run_viewer(const Scratch &scratch, const std::vector<std::string> &args) 
     std::string command = "cd " + shell_quoted(scratch.files()) + " && exec timeout 60 ";
     if (const char *runner = std::getenv("MORVALEN_RUNNER"))
         command += shell_quoted(runner) + " ";
-    command += shell_quoted(std::getenv("MORVALEN_BIN"));
+    const char *viewer = std::getenv("MORVALEN_BIN");
+    command += shell_quoted(viewer != nullptr ? viewer : "morvalen");
     for (const auto &arg : args)
         command += " " + shell_quoted(arg);
     command +=
@@ -166,14 +167,14 @@ TEST(Viewer, MatchesTheReference) {
     std::string expected;
     std::vector<std::string> paths;
     for (int seed = 1; seed <= 5; ++seed) {
-        std::mt19937_64 random(seed * 7919);
+        std::mt19937_64 random(seed * std::uint64_t{7919});
         const std::string data = seed == 3 ? "" : shaped_data(random, 700000);
         paths.push_back(seed == 3 ? "missing.bin" : "shaped" + std::to_string(seed) + ".bin");
         if (seed != 3)
             std::ofstream(scratch.files() + "/" + paths.back(), std::ios::binary) << data;
-        expected += rule + "\n" + title + "hexadecimal file viewer\n" + rule +
-                    "\n\nEl archivo visualizado es: " + paths.back() + "\n\n" +
-                    (seed == 3 ? "Error:fopen  missing.bin\n " : reference_dump(data));
+        expected.append(rule + "\n").append(title + "hexadecimal file viewer\n").append(rule);
+        expected.append("\n\nEl archivo visualizado es: ").append(paths.back()).append("\n\n");
+        expected.append(seed == 3 ? "Error:fopen  missing.bin\n " : reference_dump(data));
     }
     const Result all = run_viewer(scratch, paths);
     EXPECT_EQ(all.out, expected);

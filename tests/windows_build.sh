@@ -10,7 +10,7 @@ if ! command -v "$arch-w64-mingw32-g++" >/dev/null; then
     exit 77
 fi
 cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DMORVALEN_WERROR=ON
+    -DCMAKE_BUILD_TYPE=Release -DMORVALEN_WERROR=ON -DMORVALEN_TESTS=OFF
 cmake --build "$build" -j 2
 
 case $arch in

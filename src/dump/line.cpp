@@ -68,8 +68,8 @@ constexpr std::size_t furthest_store() {
     std::size_t furthest = longest_line;
     for (std::size_t count = 1; count < block_size; ++count) {
         const std::size_t characters_end = 16 + 4 + 3 * count + pad_length(count) + 1 + count;
-        if (characters_end + 2 * 16 > furthest)
-            furthest = characters_end + 2 * 16;
+        if (characters_end + 2 * block_size > furthest)
+            furthest = characters_end + 2 * block_size;
     }
     return furthest;
 }

@@ -11,7 +11,7 @@ constexpr std::size_t longest_line = 16 + 4 + 3 * block_size + 1 + block_size + 
 
 // The room a line needs at `out`: the longest line and the spill of the fixed-width stores that
 // write it (up to two 16-byte stores of blanks begun just after a short line's characters).
-constexpr std::size_t line_room = longest_line + 2 * 16;
+constexpr std::size_t line_room = longest_line + 2 * block_size;
 
 // The two ways of writing the line of one block at `out`, which give the same bytes and return
 // the line's end: the offset, a cell of two hexadecimal digits for each of the first `count` bytes
