@@ -153,7 +153,6 @@ off_t fake_lseek(int fd, off_t offset, int whence) {
     return errno = ENXIO, -1;
 }
 
-// clang-format off
 const PosixCalls fake_calls = {
     [](const char *path, int) {
         for (std::size_t i = 0; i < fake->files.size() && !fails(open_call); ++i)
@@ -163,11 +162,14 @@ const PosixCalls fake_calls = {
     },
     [](int fd) { return fake->open.erase(fd) == 1 ? 0 : -1; },
     [](int fd) { return fd == 0 && fake->files[0].path == "/dev/stdin" ? open_file(0) : -1; },
-    fake_read, fake_write, fake_lseek,
+    fake_read,
+    fake_write,
+    fake_lseek,
     [](int fd, struct stat *info) {
-        const int index = fd == STDOUT_FILENO ? fake->output_file : static_cast<int>(fake->open.at(fd).first);
-        return fails(fstat_call) ? -1 : index < 0 ? stat_of({"", 0, {}, fake->output_type}, -1, info)
-                                                  : stat_of(fake->files[static_cast<std::size_t>(index)], index, info);
+        const int index = fd == 1 ? fake->output_file : static_cast<int>(fake->open.at(fd).first);
+        const File output = {"", 0, {}, fake->output_type};
+        const File &file = index < 0 ? output : fake->files[static_cast<std::size_t>(index)];
+        return fails(fstat_call) ? -1 : stat_of(file, index, info);
     },
     [](const char *path, struct stat *info) {
         for (const File &file : fake->files)
@@ -175,13 +177,15 @@ const PosixCalls fake_calls = {
                 return stat_of(file, 0, info);
         return -1;
     },
-    [](struct pollfd *output, nfds_t, int) { return int{(output->revents = fake->reader_gone ? POLLERR : 0) != 0}; },
+    [](struct pollfd *output, nfds_t, int) {
+        return int{(output->revents = fake->reader_gone ? POLLERR : 0) != 0};
+    },
     [](clockid_t, struct timespec *now) {
-        *now = {static_cast<time_t>(fake->now_ms / 1000), static_cast<long>(fake->now_ms % 1000 * 1000000)};
+        *now = {static_cast<time_t>(fake->now_ms / 1000),
+                static_cast<long>(fake->now_ms % 1000 * 1000000)};
         return 0;
     },
 };
-// clang-format on
 
 // Dumps `path` through the fake; returns whether it was dumped whole.
 bool dump(Fake &script, const std::string &path = "f") {
@@ -256,27 +260,35 @@ struct Case {
 
 // clang-format off
 const Case cases[] = {
-    {"a read fails", false, [](Fake &f) { f.read_max = 4096, f.failures[{read_call, 3}] = EIO; }, 8192, failed},
+    {"a read fails", false,
+     [](Fake &f) { f.read_max = 4096, f.failures[{read_call, 3}] = EIO; }, 8192, failed},
     {"interrupted calls and short writes", false, [](Fake &f) {
          for (int call = 1; call < 60; call += 2)
              f.failures[{read_call, call}] = f.failures[{write_call, call}] = EINTR;
          f.write_max = 5; }, mixed.size(), ""},
     {"the file shrinks while it is read", false, [](Fake &f) {
-         f.read_max = 4096, f.before_read = [&f](int read) { f.files[0].size = read > 1 ? 5000 : f.files[0].size; }; },
+         f.read_max = 4096;
+         f.before_read = [&f](int read) { f.files[0].size = read > 1 ? 5000 : f.files[0].size; }; },
      5000, ""},
     {"the file grows while it is read", false, [](Fake &f) {
-         f.files[0].size = 3000, f.read_max = 4096, f.before_read = [&f](int) { f.files[0].size = mixed.size(); }; },
+         f.files[0].size = 3000, f.read_max = 4096;
+         f.before_read = [&f](int) { f.files[0].size = mixed.size(); }; },
      mixed.size(), ""},
-    {"the hole query fails", true, [](Fake &f) { f.read_max = 4096, f.failures[{hole_call, 1}] = EIO; }, mixed.size(), ""},
-    {"the seek past a hole fails", true, [](Fake &f) { f.read_max = 4096, f.failures[{seek_call, 1}] = EIO; }, mixed.size(), ""},
+    {"the hole query fails", true,
+     [](Fake &f) { f.read_max = 4096, f.failures[{hole_call, 1}] = EIO; }, mixed.size(), ""},
+    {"the seek past a hole fails", true,
+     [](Fake &f) { f.read_max = 4096, f.failures[{seek_call, 1}] = EIO; }, mixed.size(), ""},
     {"the seek past a hole and the seek back fail", true, [](Fake &f) {
-         f.read_max = 4096, f.failures[{seek_call, 1}] = f.failures[{seek_call, 2}] = EIO; }, 4096, failed},
+         f.read_max = 4096;
+         f.failures[{seek_call, 1}] = f.failures[{seek_call, 2}] = EIO; }, 4096, failed},
     {"fstat fails at the open (the first is of the output)", false,
      [](Fake &f) { f.failures[{fstat_call, 2}] = EIO; }, 0, "", "Error:fopen  f\n "},
     {"a directory", false, [](Fake &f) { f.files[0].type = S_IFDIR; }, 0, "", "Error:fopen  f\n "},
     {"the output file as input", false, [](Fake &f) { f.output_file = 0; }, 0, refused, ""},
-    {"the output pipe as input", false, [](Fake &f) { f.output_file = 0, f.files[0].type = S_IFIFO; }, 0, refused, ""},
-    {"the output terminal as input", false, [](Fake &f) { f.output_file = 0, f.files[0].type = S_IFCHR; }, mixed.size(), ""},
+    {"the output pipe as input", false,
+     [](Fake &f) { f.output_file = 0, f.files[0].type = S_IFIFO; }, 0, refused, ""},
+    {"the output terminal as input", false,
+     [](Fake &f) { f.output_file = 0, f.files[0].type = S_IFCHR; }, mixed.size(), ""},
     {"the largest file a system allows", true, [](Fake &f) {
          f.files[0].size = largest, f.read_max = 1; // up to the very last byte
          f.files[0].extents = {{0, "head"}, {largest - 5, "tail!"}}; },

@@ -112,11 +112,14 @@ const std::vector<Case> cases = {
     {"missing_between_two", {{"a.txt", "Hello, world!\r\n"}, {"b.bin", bytes(0x30, 0x4f)}},
      {"a.txt", "missing.bin", "b.bin"}, 1},
     {"directory", {{"dir/", ""}, {"a.txt", "x"}}, {"dir", "a.txt"}, 1},
-    {"odd_paths", {{"my file %s%d.bin", "100%"}}, {"my file %s%d.bin", "--help", "my file %s%d.bin"}, 1},
+    {"odd_paths", {{"my file %s%d.bin", "100%"}},
+     {"my file %s%d.bin", "--help", "my file %s%d.bin"}, 1},
     {"repeat_runs", {{"runs.bin", A + A + A + B + B + A + B + fill(64, 0)}}, {"runs.bin"}, 0},
-    {"short_tail_kept", {{"same.bin", bytes(0x41, 0x50) + "ABC"}, {"other.bin", bytes(0x41, 0x50) + "XYZ"}},
+    {"short_tail_kept",
+     {{"same.bin", bytes(0x41, 0x50) + "ABC"}, {"other.bin", bytes(0x41, 0x50) + "XYZ"}},
      {"same.bin", "other.bin"}, 0},
-    {"offset_past_ffff", {{"big.bin", fill(0xfff0, 0) + bytes(0x30, 0x4f) + fill(15, 0)}}, {"big.bin"}, 0},
+    {"offset_past_ffff", {{"big.bin", fill(0xfff0, 0) + bytes(0x30, 0x4f) + fill(15, 0)}},
+     {"big.bin"}, 0},
     // Offsets that no 32-bit type holds, on every build.
     {"past_2_gib", {{"3gib.img", "just past 2 GiB!", 0x80000010, 0xc0000000}}, {"3gib.img"}, 0},
     {"past_4_gib", {{"huge.img", "4 GiB mark here!tail", 0x100000000}}, {"huge.img"}, 0},
@@ -128,7 +131,8 @@ const std::vector<Case> cases = {
      {"edge.bin", "one_before.bin", "short_after.bin"}, 0},
     // A hole that no one could read through in time: only skipping it finishes the dump.
     {"vast_hole", {{"vast.img", "then 8 TiB hole!", 0, 0x80000000000}}, {"vast.img"}, 0, true},
-    {"read_error", {}, {"/proc/self/mem"}, 1, true, "morvalen: /proc/self/mem: Input/output error\n"},
+    {"read_error", {}, {"/proc/self/mem"}, 1, true,
+     "morvalen: /proc/self/mem: Input/output error\n"},
 };
 // clang-format on
 
