@@ -11,6 +11,9 @@
 #include <initializer_list>
 #include <unistd.h>
 
+static_assert(sizeof(off_t) == 8,
+              "files past 2 GiB need a 64-bit off_t: build with _FILE_OFFSET_BITS=64");
+
 PosixCalls posix = {
     [](const char *path, int flags) { return ::open(path, flags); },
     ::close,
