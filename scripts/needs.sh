@@ -9,7 +9,30 @@ test_needs="$run_needs
     setpriv=util-linux timeout=coreutils file=file objdump=binutils groff=groff-base man=man-db
     dpkg-buildpackage=dpkg-dev dh=debhelper lintian=lintian
     i686-w64-mingw32-g++=g++-mingw-w64-i686 x86_64-w64-mingw32-g++=g++-mingw-w64-x86-64
-    wineserver=wine /usr/lib/wine/wine64=wine64 /usr/lib/wine/wine=wine32:i386"
+    wineserver=wine /usr/lib/wine/wine64=wine64 /usr/lib/wine/wine=wine32:i386
+    qemu-i386=qemu-user qemu-arm=qemu-user qemu-aarch64=qemu-user qemu-s390x=qemu-user
+    i686-linux-gnu-g++=g++-i686-linux-gnu arm-linux-gnueabihf-g++=g++-arm-linux-gnueabihf
+    aarch64-linux-gnu-g++=g++-aarch64-linux-gnu s390x-linux-gnu-g++=g++-s390x-linux-gnu"
+# The Linux cross builds: each target's own C and C++ libraries, which qemu-user runs the
+# programs with, GoogleTest and terminfo (Debian 12 has no libncurses-dev:s390x beside the
+# host's, so s390x takes the host's headers and its own run-time library).
+test_needs="$test_needs
+    /usr/lib/i386-linux-gnu/libc.so.6=libc6:i386
+    /usr/lib/i386-linux-gnu/libstdc++.so.6=libstdc++6:i386
+    /usr/lib/i386-linux-gnu/libgtest.a=libgtest-dev:i386
+    /usr/lib/i386-linux-gnu/libtinfo.so=libncurses-dev:i386
+    /usr/lib/arm-linux-gnueabihf/libc.so.6=libc6:armhf
+    /usr/lib/arm-linux-gnueabihf/libstdc++.so.6=libstdc++6:armhf
+    /usr/lib/arm-linux-gnueabihf/libgtest.a=libgtest-dev:armhf
+    /usr/lib/arm-linux-gnueabihf/libtinfo.so=libncurses-dev:armhf
+    /usr/lib/aarch64-linux-gnu/libc.so.6=libc6:arm64
+    /usr/lib/aarch64-linux-gnu/libstdc++.so.6=libstdc++6:arm64
+    /usr/lib/aarch64-linux-gnu/libgtest.a=libgtest-dev:arm64
+    /usr/lib/aarch64-linux-gnu/libtinfo.so=libncurses-dev:arm64
+    /usr/lib/s390x-linux-gnu/libc.so.6=libc6:s390x
+    /usr/lib/s390x-linux-gnu/libstdc++.so.6=libstdc++6:s390x
+    /usr/lib/s390x-linux-gnu/libgtest.a=libgtest-dev:s390x
+    /usr/lib/s390x-linux-gnu/libtinfo.so.6=libtinfo6:s390x"
 
 # root_for WHAT HOW: sets as_root to what runs a command as root, or stops saying how to get WHAT.
 root_for() {
@@ -41,9 +64,15 @@ ensure() {
     fi
     root_for "$missing" "sudo apt-get install $missing"
     echo "Installing $missing ..." >&2
-    case " $missing " in
-    *:i386*) $as_root dpkg --add-architecture i386 ;;
-    esac
+    # Packages of another architecture (wine32:i386, libc6:s390x) need it added to dpkg first.
+    for package in $missing; do
+        case $package in *:*)
+            arch=${package#*:}
+            [ "$arch" = "$(dpkg --print-architecture)" ] ||
+                dpkg --print-foreign-architectures | grep -qx "$arch" ||
+                $as_root dpkg --add-architecture "$arch" ;;
+        esac
+    done
     $as_root apt-get update -qq >&2
     $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >&2
 }

@@ -1,0 +1,21 @@
+#!/bin/sh
+# Cross-builds the viewer and its tests for one Linux target (i386, armhf, arm64 or s390x) with
+# warnings as errors, checks that the program is built for that target, and runs the behaviour
+# tests under qemu-user. Release, without sanitizers: LeakSanitizer spins at exit under qemu.
+set -eu
+arch=$1 source=$2 build=$3
+cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/linux-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DMORVALEN_WERROR=ON -DMORVALEN_TESTS=ON
+cmake --build "$build" -j 2
+
+case $arch in
+i386) expected='ELF 32-bit LSB pie executable, Intel 80386' ;;
+armhf) expected='ELF 32-bit LSB pie executable, ARM, EABI5' ;;
+arm64) expected='ELF 64-bit LSB pie executable, ARM aarch64' ;;
+s390x) expected='ELF 64-bit MSB pie executable, IBM S/390' ;;
+esac
+kind=$(file -b "$build/morvalen")
+echo "morvalen: $kind"
+case $kind in "$expected"*) ;; *) echo "expected: $expected" && exit 1 ;; esac
+
+ctest --test-dir "$build" -L behaviour --no-tests=error --output-on-failure
