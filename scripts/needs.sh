@@ -10,6 +10,7 @@ test_needs="$run_needs
     dpkg-buildpackage=dpkg-dev dh=debhelper lintian=lintian
     i686-w64-mingw32-g++=g++-mingw-w64-i686 x86_64-w64-mingw32-g++=g++-mingw-w64-x86-64
     wineserver=wine /usr/lib/wine/wine64=wine64 /usr/lib/wine/wine=wine32:i386
+    autopkgtest=autopkgtest
     qemu-i386=qemu-user qemu-arm=qemu-user qemu-aarch64=qemu-user qemu-s390x=qemu-user
     i686-linux-gnu-g++=g++-i686-linux-gnu arm-linux-gnueabihf-g++=g++-arm-linux-gnueabihf
     aarch64-linux-gnu-g++=g++-aarch64-linux-gnu s390x-linux-gnu-g++=g++-s390x-linux-gnu"

@@ -2,7 +2,8 @@
 # Installs a Release build into a staging folder, and builds the Debian package from a copy of
 # the source tree: both must lay out the program and its manual page, lintian must pass the
 # package with no error and no warning, its copyright file must carry the licence, the program
-# from the package must dump a file, and the manual page must render with no warning.
+# from the package must dump a file, autopkgtest must pass the package's own tests (the package
+# build runs the behaviour tests too), and the manual page must render with no warning.
 set -eu
 source=$1 build=$2
 rm -rf "$build"
@@ -52,6 +53,18 @@ printf 'Hi\n' >"$build/hi.txt"
 "$build/morvalen" "$build/hi.txt" >"$build/built.txt"
 check "the installed program dumps a file" grep -q '^0000    48 69 0a    ' "$build/installed.txt"
 check "the installed program matches the built one" cmp "$build/installed.txt" "$build/built.txt"
+
+# The package's own tests (debian/tests), as autopkgtest runs them on the installed package.
+# The package is removed again when it was not installed before.
+installed=$(dpkg-query -W -f '${Status}' morvalen 2>/dev/null || true)
+status=0
+autopkgtest --no-built-binaries "$deb" "$build/src/morvalen/" -- null >"$build/autopkgtest.log" 2>&1 ||
+    status=$?
+[ "$installed" = "install ok installed" ] || dpkg --purge morvalen >/dev/null
+sed -n '/@@@@ summary$/,/^autopkgtest/p' "$build/autopkgtest.log"
+check "autopkgtest passes the end-to-end tests on the installed package" \
+    sh -c "[ $status = 0 ] && grep -q '^end-to-end  *PASS\$' '$build/autopkgtest.log'"
+[ $status = 0 ] || tail -40 "$build/autopkgtest.log"
 
 groff -man -ww -z "$source/doc/morvalen.1" 2>"$build/groff.log"
 check "groff renders the manual page with no warning" test ! -s "$build/groff.log"
