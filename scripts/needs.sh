@@ -74,6 +74,9 @@ ensure() {
                 $as_root dpkg --add-architecture "$arch" ;;
         esac
     done
+    # qemu-user without the qemu-user-binfmt it recommends, which registers qemu for the whole
+    # system; the tests start qemu themselves.
+    case " $missing " in *" qemu-user "*) missing="$missing qemu-user-binfmt-" ;; esac
     $as_root apt-get update -qq >&2
     $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >&2
 }
