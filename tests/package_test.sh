@@ -3,14 +3,22 @@
 # the source tree: both must lay out the program and its manual page, lintian must pass the
 # package with no error and no warning, its copyright file must carry the licence, the program
 # from the package must dump a file, autopkgtest must pass the package's own tests (the package
-# build runs the behaviour tests too), and the manual page must render with no warning.
+# build runs the behaviour tests too), and the manual page must render with no warning. The
+# install build needs no GoogleTest: without it the tests are off, said in one line.
 set -eu
 source=$1 build=$2
 rm -rf "$build"
 mkdir -p "$build/src/morvalen"
-cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALEN_TESTS=OFF -DMORVALEN_WERROR=ON >/dev/null
-cmake --build "$build" -j 2 >/dev/null
 . "$(dirname "$0")/checks.sh"
+no_gtest="-DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_BUILD_TYPE=Release -DMORVALEN_WERROR=ON"
+status=0
+cmake -S "$source" -B "$build/asked" $no_gtest -DMORVALEN_TESTS=ON >"$build/asked.log" 2>&1 || status=$?
+check "without GoogleTest, asking for the tests fails and names the package" \
+    sh -c "[ $status != 0 ] && grep -q 'install libgtest-dev' '$build/asked.log'"
+cmake -S "$source" -B "$build" $no_gtest >"$build/configure.log"
+check "without GoogleTest, the install build configures with the tests off, in one line" \
+    test "$(grep -c 'Tests not built' "$build/configure.log")" = 1
+cmake --build "$build" -j 2 >/dev/null
 
 cmake --install "$build" --prefix "$build/stage" >/dev/null
 check "install puts the program in bin/" test -x "$build/stage/bin/morvalen"
