@@ -20,9 +20,12 @@ wait_for() {
 for mode in pipe terminal; do
     rm -f "$dir/seen.txt"
     mkfifo "$dir/fifo"
-    [ $mode = terminal ] || "$bin" "$dir/fifo" | cat >"$dir/seen.txt" &
-    [ $mode = pipe ] || TERM=dumb script -qfec "'$bin' '$dir/fifo'" /dev/null </dev/null >"$dir/seen.txt" &
-    viewer=$!
+    if [ $mode = pipe ]; then
+        "$bin" "$dir/fifo" | cat >"$dir/seen.txt" &
+    else
+        TERM=dumb script -qfec "'$bin' '$dir/fifo'" /dev/null </dev/null >"$dir/seen.txt" &
+    fi
+    viewer=$! # the last of the pipeline: it ends when the viewer's output has all come
     wait_for '^El archivo visualizado es: ' "$dir/seen.txt"
     check "$mode: the header shows while the FIFO waits for a writer" \
         grep -q "^El archivo visualizado es: $dir/fifo" "$dir/seen.txt"
