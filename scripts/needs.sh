@@ -18,23 +18,16 @@ test_needs="$run_needs
 # The Linux cross builds: each target's own C and C++ libraries, which qemu-user runs the
 # programs with, GoogleTest and terminfo (Debian 12 has no libncurses-dev:s390x beside the
 # host's, so s390x takes the host's headers and its own run-time library).
-test_needs="$test_needs
-    /usr/lib/i386-linux-gnu/libc.so.6=libc6:i386
-    /usr/lib/i386-linux-gnu/libstdc++.so.6=libstdc++6:i386
-    /usr/lib/i386-linux-gnu/libgtest.a=libgtest-dev:i386
-    /usr/lib/i386-linux-gnu/libtinfo.so=libncurses-dev:i386
-    /usr/lib/arm-linux-gnueabihf/libc.so.6=libc6:armhf
-    /usr/lib/arm-linux-gnueabihf/libstdc++.so.6=libstdc++6:armhf
-    /usr/lib/arm-linux-gnueabihf/libgtest.a=libgtest-dev:armhf
-    /usr/lib/arm-linux-gnueabihf/libtinfo.so=libncurses-dev:armhf
-    /usr/lib/aarch64-linux-gnu/libc.so.6=libc6:arm64
-    /usr/lib/aarch64-linux-gnu/libstdc++.so.6=libstdc++6:arm64
-    /usr/lib/aarch64-linux-gnu/libgtest.a=libgtest-dev:arm64
-    /usr/lib/aarch64-linux-gnu/libtinfo.so=libncurses-dev:arm64
-    /usr/lib/s390x-linux-gnu/libc.so.6=libc6:s390x
-    /usr/lib/s390x-linux-gnu/libstdc++.so.6=libstdc++6:s390x
-    /usr/lib/s390x-linux-gnu/libgtest.a=libgtest-dev:s390x
-    /usr/lib/s390x-linux-gnu/libtinfo.so.6=libtinfo6:s390x"
+for target in i386:i386-linux-gnu armhf:arm-linux-gnueabihf arm64:aarch64-linux-gnu \
+    s390x:s390x-linux-gnu; do
+    arch=${target%%:*} lib=/usr/lib/${target#*:}
+    test_needs="$test_needs $lib/libc.so.6=libc6:$arch $lib/libstdc++.so.6=libstdc++6:$arch
+        $lib/libgtest.a=libgtest-dev:$arch"
+    case $arch in
+    s390x) test_needs="$test_needs $lib/libtinfo.so.6=libtinfo6:$arch" ;;
+    *) test_needs="$test_needs $lib/libtinfo.so=libncurses-dev:$arch" ;;
+    esac
+done
 
 # root_for WHAT HOW: sets as_root to what runs a command as root, or stops saying how to get WHAT.
 root_for() {
