@@ -19,6 +19,11 @@ void flush_before_reading(const InputFile &file) {
     output_stop_if_reader_gone(); // a run of repeats writes nothing that would tell us
 }
 
+void end_with_error(InputFile *file, int error) {
+    file->ended = true;
+    file->error = error;
+}
+
 // One read into the free end of the buffer, never past the largest position a file can have.
 void read_more(InputFile *file) {
     flush_before_reading(*file);
@@ -29,17 +34,11 @@ void read_more(InputFile *file) {
     const std::ptrdiff_t got =
         count == 0 ? 0 : system_read(file->handle, input_buffer + file->end, count, &error);
     if (got <= 0) {
-        file->ended = true;
-        file->error = got < 0 ? error : 0;
+        end_with_error(file, got < 0 ? error : 0);
         return;
     }
     file->end += static_cast<std::size_t>(got);
     file->position += static_cast<std::uint64_t>(got);
-}
-
-void end_with_error(InputFile *file, int error) {
-    file->ended = true;
-    file->error = error;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "system.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
@@ -23,25 +24,6 @@ std::uint64_t last_flush_ms = 0;
     if (!reader_went_away(error))
         report("cannot write the output", error_text(error));
     std::exit(1);
-}
-
-// The message goes out in one write where it fits, so that it is not torn by other writers.
-char message[4096];
-std::size_t message_length = 0;
-
-void add_to_message(const char *text) {
-    for (std::size_t length = std::strlen(text); length > 0;) {
-        if (message_length == sizeof message) {
-            system_write_error(message, message_length);
-            message_length = 0;
-        }
-        const std::size_t room = sizeof message - message_length;
-        const std::size_t part = length < room ? length : room;
-        std::memcpy(message + message_length, text, part);
-        message_length += part;
-        text += part;
-        length -= part;
-    }
 }
 
 } // namespace
@@ -96,8 +78,21 @@ void output_text(const char *text, std::size_t length) {
 
 void report(const char *subject, const char *reason) {
     output_flush();
-    message_length = 0;
-    for (const char *piece : {"morvalen: ", subject, ": ", reason, "\n"})
-        add_to_message(piece);
-    system_write_error(message, message_length);
+    // The message goes out in one write where it fits, so that it is not torn by other writers.
+    char message[4096];
+    std::size_t length = 0;
+    for (const char *piece : {"morvalen: ", subject, ": ", reason, "\n"}) {
+        for (std::size_t left = std::strlen(piece); left > 0;) {
+            if (length == sizeof message) {
+                system_write_error(message, length);
+                length = 0;
+            }
+            const std::size_t part = std::min(left, sizeof message - length);
+            std::memcpy(message + length, piece, part);
+            length += part;
+            piece += part;
+            left -= part;
+        }
+    }
+    system_write_error(message, length);
 }

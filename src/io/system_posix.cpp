@@ -67,8 +67,11 @@ int open_path(const char *path) {
     do
         fd = posix.open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
     while (fd < 0 && errno == EINTR);
-    if (fd < 0 && errno == ENXIO && own_descriptor(path) >= 0)
-        fd = posix.dup(own_descriptor(path));
+    if (fd < 0 && errno == ENXIO) {
+        const int own = own_descriptor(path);
+        if (own >= 0)
+            fd = posix.dup(own);
+    }
     return fd;
 }
 

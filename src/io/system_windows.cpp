@@ -122,17 +122,12 @@ bool write_file(HANDLE file, const char *data, std::size_t length, int *error) {
     return true;
 }
 
-bool write_text(HANDLE to, const char *data, std::size_t length, int *error) {
-    DWORD mode = 0;
-    if (GetConsoleMode(to, &mode) != 0)
-        return write_console(to, data, length, error);
-    return write_file(to, data, length, error);
-}
-
 // Lines end in CR LF, as in every Windows console program: each LF gets its CR on the way out.
 char crlf_text[2 * console_part];
 
 bool write_with_crlf(HANDLE to, const char *data, std::size_t length, int *error) {
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(to, &mode) != 0;
     while (length > 0) {
         const std::size_t part = length < console_part ? length : console_part;
         std::size_t out = 0;
@@ -141,7 +136,9 @@ bool write_with_crlf(HANDLE to, const char *data, std::size_t length, int *error
                 crlf_text[out++] = '\r';
             crlf_text[out++] = data[i];
         }
-        if (!write_text(to, crlf_text, out, error))
+        const bool wrote = console ? write_console(to, crlf_text, out, error)
+                                   : write_file(to, crlf_text, out, error);
+        if (!wrote)
             return false;
         data += part;
         length -= part;
