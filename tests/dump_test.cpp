@@ -68,7 +68,7 @@ File file_of(const std::string &path, const std::string &data, bool sparse = fal
 struct Fake {
     std::vector<File> files;
     std::size_t read_max = SIZE_MAX, write_max = SIZE_MAX;
-    std::uint64_t chunk_seed = 0; // when set, each read delivers 1 to read_max bytes
+    std::uint64_t chunk_salt = 0; // when set, each read delivers 1 to read_max bytes, at random
     mode_t output_type = S_IFREG;
     int output_file = -1; // the file standard output is, if any
     bool reader_gone = false;
@@ -111,8 +111,8 @@ ssize_t fake_read(int fd, void *into, size_t count) {
     if (fails(read_call) || (count > INT64_MAX - position && (errno = EINVAL))) // as Linux says
         return -1;
     std::size_t most = fake->read_max;
-    if (fake->chunk_seed != 0)
-        most = 1 + std::mt19937_64(fake->chunk_seed + position)() % fake->read_max;
+    if (fake->chunk_salt != 0)
+        most = 1 + std::mt19937_64(fake->chunk_salt + position)() % fake->read_max;
     const File &file = fake->files[index];
     const std::uint64_t end = std::min<std::uint64_t>(file.size, position + std::min(count, most));
     auto *bytes = static_cast<char *>(into);
@@ -201,24 +201,24 @@ bool dump(Fake &script, const std::string &path = "f") {
 }
 
 TEST(Dump, MatchesTheReference) {
-    for (std::uint64_t seed = 1; seed <= 48; ++seed) {
-        std::mt19937_64 random(seed);
-        const bool live = seed % 3 == 1; // a FIFO, in small chunks
+    for (std::uint64_t variant = 1; variant <= 48; ++variant) {
+        std::mt19937_64 random(variant);
+        const bool live = variant % 3 == 1; // a FIFO, in small chunks
         const std::size_t sizes[] = {40, 5000, 300000, 700000},
                           chunks[] = {1, 7, 100, 4096, 70000, SIZE_MAX};
-        const std::string data = shaped_data(random, live ? 20000 : sizes[seed % 4]);
+        const std::string data = shaped_data(random, live ? 20000 : sizes[variant % 4]);
         Fake fake;
-        fake.files = {file_of("f", data, seed % 3 == 0)};
+        fake.files = {file_of("f", data, variant % 3 == 0)};
         fake.files[0].type = live ? S_IFIFO : S_IFREG;
-        fake.read_max = chunks[live ? seed / 3 % 3 : 3 + seed % 3];
-        fake.chunk_seed = seed % 2 == 0 ? seed : 0;
-        for (int call = 2; seed % 4 == 0 && call < 100; call += 2) // each interrupted once
+        fake.read_max = chunks[live ? variant / 3 % 3 : 3 + variant % 3];
+        fake.chunk_salt = variant % 2 == 0 ? variant : 0;
+        for (int call = 2; variant % 4 == 0 && call < 100; call += 2) // each interrupted once
             fake.failures[{read_call, call}] = fake.failures[{write_call, call}] = EINTR;
-        fake.write_max = seed % 5 == 0 ? 1000 : SIZE_MAX;
-        fake.output_type = seed % 2 == 0 ? S_IFIFO : S_IFREG;
-        EXPECT_TRUE(dump(fake)) << "seed " << seed;
+        fake.write_max = variant % 5 == 0 ? 1000 : SIZE_MAX;
+        fake.output_type = variant % 2 == 0 ? S_IFIFO : S_IFREG;
+        EXPECT_TRUE(dump(fake)) << "variant " << variant;
         std::vector<std::size_t> after_block = {0};
-        ASSERT_EQ(fake.out, reference_dump(data, &after_block)) << "seed " << seed;
+        ASSERT_EQ(fake.out, reference_dump(data, &after_block)) << "variant " << variant;
         EXPECT_EQ(fake.err, "");
         // From a file, the output goes in writes of the buffer's size (twice as many where each
         // is interrupted once); from a source that can keep us waiting, every whole block is
@@ -227,7 +227,7 @@ TEST(Dump, MatchesTheReference) {
         EXPECT_TRUE(live || fake.write_max != SIZE_MAX ||
                     static_cast<std::size_t>(fake.count[write_call]) <= writes_at_most);
         for (const auto &[out, position] : live ? fake.reads : decltype(fake.reads){})
-            ASSERT_EQ(out, after_block[position / 16]) << "seed " << seed;
+            ASSERT_EQ(out, after_block[position / 16]) << "variant " << variant;
     }
 }
 

@@ -170,15 +170,15 @@ TEST(Viewer, MatchesTheReference) {
     const std::string rule(78, '='), title = "Morvalen v1.0 (25/01/2003)" + std::string(29, ' ');
     std::string expected;
     std::vector<std::string> paths;
-    for (int seed = 1; seed <= 5; ++seed) {
-        std::mt19937_64 random(seed * std::uint64_t{7919});
-        const std::string data = seed == 3 ? "" : shaped_data(random, 700000);
-        paths.push_back(seed == 3 ? "missing.bin" : "shaped" + std::to_string(seed) + ".bin");
-        if (seed != 3)
+    for (int variant = 1; variant <= 5; ++variant) {
+        std::mt19937_64 random(variant * std::uint64_t{7919});
+        const std::string data = variant == 3 ? "" : shaped_data(random, 700000);
+        paths.push_back(variant == 3 ? "missing.bin" : "shaped" + std::to_string(variant) + ".bin");
+        if (variant != 3)
             std::ofstream(scratch.files() + "/" + paths.back(), std::ios::binary) << data;
         expected.append(rule + "\n").append(title + "hexadecimal file viewer\n").append(rule);
         expected.append("\n\nEl archivo visualizado es: ").append(paths.back()).append("\n\n");
-        expected.append(seed == 3 ? "Error:fopen  missing.bin\n " : reference_dump(data));
+        expected.append(variant == 3 ? "Error:fopen  missing.bin\n " : reference_dump(data));
     }
     const Result all = run_viewer(scratch, paths);
     EXPECT_EQ(all.out, expected);
