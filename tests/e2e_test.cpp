@@ -4,6 +4,7 @@
 // and then lines must end in CR LF. MORVALEN_UPDATE_GOLDEN=1 writes the golden files from the
 // output instead: read them well before committing them.
 
+#include "driver/title.h"
 #include "reference.h"
 
 #include <gtest/gtest.h>
@@ -167,7 +168,6 @@ INSTANTIATE_TEST_SUITE_P(Viewer, Golden, ::testing::ValuesIn(cases),
 // the output buffer holds, in order with a path that cannot be opened among them.
 TEST(Viewer, MatchesTheReference) {
     const Scratch scratch;
-    const std::string rule(78, '='), title = "Morvalen v1.0 (25/01/2003)" + std::string(29, ' ');
     std::string expected;
     std::vector<std::string> paths;
     for (int variant = 1; variant <= 5; ++variant) {
@@ -176,8 +176,7 @@ TEST(Viewer, MatchesTheReference) {
         paths.push_back(variant == 3 ? "missing.bin" : "shaped" + std::to_string(variant) + ".bin");
         if (variant != 3)
             std::ofstream(scratch.files() + "/" + paths.back(), std::ios::binary) << data;
-        expected.append(rule + "\n").append(title + "hexadecimal file viewer\n").append(rule);
-        expected.append("\n\nEl archivo visualizado es: ").append(paths.back()).append("\n\n");
+        expected.append(title_block).append(header_label).append(paths.back()).append("\n\n");
         expected.append(variant == 3 ? "Error:fopen  missing.bin\n " : reference_dump(data));
     }
     const Result all = run_viewer(scratch, paths);

@@ -7,12 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-// The file being dumped; one is open at a time.
-InputFile *fp = nullptr;
-
 namespace {
-
-InputFile open_file;
 
 // Where the dump of one file stands.
 struct DumpState {
@@ -22,6 +17,8 @@ struct DumpState {
     bool marker_out = false;                   // the "*" of the current run of repeats is out
 };
 
+// The line ends with a newline and then one space, as it always has: the next title block
+// starts one column in, and whoever reads the output may rely on it.
 void print_open_error(const char *name) {
     output_text("Error:fopen  ");
     output_text(name);
@@ -30,7 +27,7 @@ void print_open_error(const char *name) {
 }
 
 void show_line(DumpState *state, const unsigned char *block, std::size_t count) {
-    output_commit(format_line_by_vector(output_room(line_room), state->offset, block, count));
+    output_commit(format_line(output_room(line_room), state->offset, block, count));
     std::memcpy(state->last_shown, block, block_size);
     state->offset += block_size;
     state->shown_any = true;
@@ -75,10 +72,10 @@ bool is_zero_block(const unsigned char *block) {
 }
 
 // A hole reads as zeros: after a shown zero block, it is one more run of repeats.
-void skip_hole(DumpState *state) {
+void skip_hole(DumpState *state, InputFile *file) {
     if (!state->shown_any || !is_zero_block(state->last_shown))
         return;
-    const std::uint64_t hole = input_skip_hole(fp);
+    const std::uint64_t hole = input_skip_hole(file);
     if (hole > 0)
         show_repeats(state, hole);
 }
@@ -102,6 +99,17 @@ void dump_blocks(DumpState *state, const unsigned char *data, std::size_t count)
     }
 }
 
+// Lines already formatted go out before a read that may keep us waiting, and otherwise once they
+// have waited long enough. A run of repeats writes nothing that would tell that the reader of
+// the output has gone, so that is asked before each read.
+void before_reading(const InputFile &file) {
+    if (file.kind.can_wait)
+        output_flush();
+    else
+        output_flush_if_stale();
+    output_stop_if_reader_gone();
+}
+
 // Says why a path was not dumped: on standard error when it is the output itself, otherwise
 // with the open error line in the output.
 void report_not_opened(const char *name, OpenOutcome outcome) {
@@ -114,28 +122,31 @@ void report_not_opened(const char *name, OpenOutcome outcome) {
 } // namespace
 
 bool process(const char *name) {
-    fp = &open_file;
-    const OpenOutcome opened = open_input(name, fp);
+    if (input_open_may_wait(name)) // a FIFO's open waits for a writer: show the header first
+        output_flush();
+    InputFile file;
+    const OpenOutcome opened = open_input(name, block_size, &file);
     if (opened != OpenOutcome::opened) {
-        fp = nullptr;
         report_not_opened(name, opened);
         return false;
     }
     DumpState state;
     for (;;) {
-        skip_hole(&state);
+        skip_hole(&state, &file);
+        while (input_wants_more(file)) {
+            before_reading(file);
+            input_read_more(&file);
+        }
         const unsigned char *data = nullptr;
-        const std::size_t ready = input_ready(fp, &data);
+        const std::size_t ready = input_ready(file, &data);
         if (ready == 0)
             break;
         dump_blocks(&state, data, ready);
-        input_consume(fp, ready);
+        input_consume(&file, ready);
     }
-    const int error = fp->error;
-    close_input(fp);
-    fp = nullptr;
-    if (error != 0) {
-        report(name, error_text(error));
+    close_input(&file);
+    if (file.error != no_error) {
+        report(name, system_error_text(file.error));
         return false;
     }
     return true;

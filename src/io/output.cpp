@@ -1,6 +1,6 @@
 #include "output.h"
 
-#include "system.h"
+#include "../system/system.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,23 +12,31 @@ namespace {
 // Into a file, large writes cost least. Into a pipe, writes of the pipe's own size let the
 // reader take one while the next is formatted, where larger ones would stall both.
 char output_buffer[1024 * 1024];
-constexpr std::size_t pipe_write_size = std::size_t{64} * 1024;
 bool output_is_pipe = true;
 
 // Output that waits longer than this is written out even while the input keeps coming.
 constexpr std::uint64_t stale_after_ms = 100;
 std::uint64_t last_flush_ms = 0;
 
-[[noreturn]] void fail_output(int error) {
-    output.cursor = output_buffer; // nothing more can be written; drop it
-    if (!reader_went_away(error))
-        report("cannot write the output", error_text(error));
+// Nothing more can be written: what is left is dropped, and the program ends as a filter does
+// when its reader has gone, with no message.
+[[noreturn]] void stop_for_reader_gone() {
+    output.cursor = output_buffer;
+    system_signal_reader_gone();
+    std::exit(1);
+}
+
+[[noreturn]] void fail_output(SystemError error) {
+    if (system_reader_went_away(error))
+        stop_for_reader_gone();
+    output.cursor = output_buffer;
+    report("cannot write the output", system_error_text(error));
     std::exit(1);
 }
 
 } // namespace
 
-OutputBuffer output = {output_buffer, output_buffer + pipe_write_size};
+OutputBuffer output = {output_buffer, output_buffer + output_pipe_write_size};
 
 void prepare_output() {
     output_is_pipe = system_output_is_pipe();
@@ -40,8 +48,8 @@ void output_flush() {
     const std::size_t length = static_cast<std::size_t>(output.cursor - output_buffer);
     output.cursor = output_buffer;
     last_flush_ms = system_milliseconds();
-    int error = 0;
-    if (length > 0 && !system_write_output(output_buffer, length, &error))
+    const SystemError error = length > 0 ? system_write_output(output_buffer, length) : no_error;
+    if (error != no_error)
         fail_output(error);
 }
 
@@ -54,11 +62,8 @@ void output_flush_if_stale() {
 }
 
 void output_stop_if_reader_gone() {
-    if (!output_is_pipe)
-        return;
-    const int error = system_output_reader_gone();
-    if (error != 0)
-        fail_output(error);
+    if (output_is_pipe && system_output_reader_gone())
+        stop_for_reader_gone();
 }
 
 void output_text(const char *text, std::size_t length) {
@@ -84,7 +89,7 @@ void report(const char *subject, const char *reason) {
     for (const char *piece : {"morvalen: ", subject, ": ", reason, "\n"}) {
         for (std::size_t left = std::strlen(piece); left > 0;) {
             if (length == sizeof message) {
-                system_write_error(message, length);
+                system_write_error(message, length); // nowhere is left to report its failure
                 length = 0;
             }
             const std::size_t part = std::min(left, sizeof message - length);

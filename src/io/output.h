@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <cstring>
 
+// Into a pipe, the output goes in writes of this size.
+constexpr std::size_t output_pipe_write_size = std::size_t{64} * 1024;
+
 struct OutputBuffer {
     char *cursor;
     char *limit;
@@ -23,7 +26,8 @@ void output_flush();
 // Flushes when something has waited in the buffer for long enough that a person would notice.
 void output_flush_if_stale();
 
-// Ends the program as a write would, when standard output is a pipe whose reader has gone.
+// Ends the program as a failing write would, when standard output is a pipe whose reader has
+// gone: a run of repeats writes nothing that would tell.
 void output_stop_if_reader_gone();
 
 // Room for at least `count` bytes, flushing first if need be. The caller writes there and

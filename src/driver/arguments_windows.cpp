@@ -18,11 +18,13 @@ std::string to_utf8(const wchar_t *wide) {
 
 } // namespace
 
-char **utf8_arguments(int n, wchar_t **arr) {
+char **utf8_arguments(int count, wchar_t **wide) {
     static std::vector<std::string> texts;
     static std::vector<char *> pointers;
-    for (int i = 0; i < n; ++i)
-        texts.push_back(to_utf8(arr[i]));
+    texts.reserve(static_cast<std::size_t>(count));
+    pointers.reserve(static_cast<std::size_t>(count) + 1);
+    for (int i = 0; i < count; ++i)
+        texts.push_back(to_utf8(wide[i]));
     for (auto &text : texts)
         pointers.push_back(&text[0]);
     pointers.push_back(nullptr);

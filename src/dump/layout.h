@@ -1,0 +1,46 @@
+#pragma once
+
+// The shape of the dump: the block, and the line that shows one.
+
+#include <cstddef>
+#include <cstdint>
+
+// Bytes in one block: the unit in which a file is read, compared and shown.
+constexpr std::size_t block_size = 16;
+
+// A line: the offset in lower-case hexadecimal, at least four digits and never cut, and a gap;
+// a cell of two digits and a space for each byte; the separator; the bytes as characters; the
+// line end. A short block keeps the full line's width: two spaces for a missing byte in each
+// column, not three and one.
+constexpr int offset_least_digits = 4;
+constexpr int offset_most_digits = 16; // 64 bits
+constexpr std::size_t offset_gap = 4;
+constexpr std::size_t cell_width = 3;
+constexpr std::size_t hex_column = cell_width * block_size;
+constexpr std::size_t separator = 1;
+constexpr std::size_t pad_per_missing_byte = 2;
+
+constexpr char hex_digits[] = "0123456789abcdef";
+
+// The largest offset that four digits show.
+constexpr std::uint64_t four_digit_offsets = (std::uint64_t{1} << (4 * offset_least_digits)) - 1;
+
+// Hexadecimal digits the offset takes: one for every four bits up to its highest set bit, and
+// at least four.
+inline int offset_digits(std::uint64_t offset) {
+    const int bits = 64 - __builtin_clzll(offset | four_digit_offsets);
+    return (bits + 3) / 4;
+}
+
+constexpr std::size_t pad_length(std::size_t count) {
+    return pad_per_missing_byte * (block_size - count);
+}
+
+// The longest line: a 16-digit offset and its gap, 16 cells, the separator, 16 characters and
+// the line end.
+constexpr std::size_t longest_line =
+    offset_most_digits + offset_gap + hex_column + separator + block_size + 1;
+
+// The room a line needs at `out`: the longest line and the spill of the fixed-width stores that
+// write it (up to two 16-byte stores of blanks begun just after a short line's characters).
+constexpr std::size_t line_room = longest_line + 2 * block_size;

@@ -1,0 +1,137 @@
+#include "line.h"
+
+#include <cstring>
+#include <tmmintrin.h>
+
+// Lines 16 bytes at a time with SSSE3 shuffles, where the processor has them; the tables
+// otherwise. Built for x86-64 only, where the stack keeps the 16-byte alignment of the vectors.
+
+namespace {
+
+// Byte k of the 48-byte hexadecimal column is digit k % 3 of cell k / 3, or its space. The
+// digits of cells 0-7 sit in one register and those of cells 8-15 in another. Each 16-byte
+// part of the column is a shuffle of those (-128 picks a zero) with its spaces ORed in; only
+// the middle part draws on both registers.
+struct alignas(16) Mask {
+    signed char at[16];
+};
+
+struct HexLayout {
+    Mask from_first[3];
+    Mask from_second[3];
+    Mask spaces[3];
+    Mask offset_shift[offset_most_digits + 1]; // for n digits: the last n of 16 moved to the front
+};
+
+// A shuffle index: the byte at `index`, or a zero.
+constexpr signed char pick(bool wanted, int index) {
+    return static_cast<signed char>(wanted ? index : -128);
+}
+
+constexpr HexLayout make_hex_layout() {
+    HexLayout layout{};
+    for (int k = 0; k < static_cast<int>(hex_column); ++k) {
+        const int part = k / 16, at = k % 16, cell = k / 3, digit = k % 3;
+        const int source = 2 * cell + digit; // in the 32 digits of both registers
+        const bool space = digit == 2;
+        layout.from_first[part].at[at] = pick(!space && source < 16, source);
+        layout.from_second[part].at[at] = pick(!space && source >= 16, source - 16);
+        layout.spaces[part].at[at] = space ? ' ' : '\0';
+    }
+    for (int digits = 0; digits <= offset_most_digits; ++digits)
+        for (int at = 0; at < 16; ++at)
+            layout.offset_shift[digits].at[at] = pick(at < digits, at + 16 - digits);
+    return layout;
+}
+
+constexpr HexLayout hex_layout = make_hex_layout();
+
+__attribute__((target("ssse3"))) __m128i mask(const Mask &m) {
+    return _mm_load_si128(reinterpret_cast<const __m128i *>(m.at));
+}
+
+__attribute__((target("ssse3"))) void store(char *to, __m128i value) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to), value);
+}
+
+// The hexadecimal digits of 16 bytes: those of bytes 0-7 in `first`, of 8-15 in `second`.
+struct Digits {
+    __m128i first, second;
+};
+
+__attribute__((target("ssse3"))) Digits hex_of(__m128i bytes) {
+    const __m128i nibble = _mm_set1_epi8(0x0f);
+    const __m128i digits = _mm_loadu_si128(reinterpret_cast<const __m128i *>(hex_digits));
+    const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
+    const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(bytes, nibble));
+    return {_mm_unpacklo_epi8(high, low), _mm_unpackhi_epi8(high, low)};
+}
+
+// The offset's 16 digits, of which the last `digits` are moved to the front; the rest of the
+// 16 bytes stored is written over by the line that follows.
+__attribute__((target("ssse3"))) char *put_offset(char *out, std::uint64_t offset) {
+    const int digits = offset_digits(offset);
+    const std::uint64_t big_endian = __builtin_bswap64(offset);
+    const Digits all = hex_of(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(&big_endian)));
+    store(out, _mm_shuffle_epi8(all.first, mask(hex_layout.offset_shift[digits])));
+    std::memset(out + digits, ' ', offset_gap);
+    return out + digits + offset_gap;
+}
+
+// The blanks of a short line's pad: two stores reach past any pad.
+__attribute__((target("ssse3"))) void put_blanks(char *out) {
+    const __m128i blank = _mm_set1_epi8(' ');
+    store(out, blank);
+    store(out + 16, blank);
+}
+
+__attribute__((target("ssse3"))) char *format_line_by_vector(char *out, std::uint64_t offset,
+                                                             const unsigned char *buf,
+                                                             std::size_t count) {
+    out = put_offset(out, offset);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(buf));
+    const Digits hex = hex_of(bytes);
+    store(out, _mm_or_si128(_mm_shuffle_epi8(hex.first, mask(hex_layout.from_first[0])),
+                            mask(hex_layout.spaces[0])));
+    store(out + 16,
+          _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(hex.first, mask(hex_layout.from_first[1])),
+                                    _mm_shuffle_epi8(hex.second, mask(hex_layout.from_second[1]))),
+                       mask(hex_layout.spaces[1])));
+    store(out + 32, _mm_or_si128(_mm_shuffle_epi8(hex.second, mask(hex_layout.from_second[2])),
+                                 mask(hex_layout.spaces[2])));
+    // Printable is 0x20 to 0x7e; as signed bytes, 0x80 to 0xff fall below 0x20.
+    const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1f)),
+                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7f)));
+    const __m128i text = _mm_or_si128(_mm_and_si128(printable, bytes),
+                                      _mm_andnot_si128(printable, _mm_set1_epi8('.')));
+    if (count == block_size) { // all but the last line of a file: every place is fixed
+        out[hex_column] = ' ';
+        store(out + hex_column + separator, text);
+        out += hex_column + separator + block_size;
+        *out = '\n';
+        return out + 1;
+    }
+    out += cell_width * count;
+    put_blanks(out);
+    out += pad_length(count) + separator;
+    store(out, text);
+    out += count;
+    put_blanks(out);
+    out += pad_length(count);
+    *out = '\n';
+    return out + 1;
+}
+
+bool detect_ssse3() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0;
+}
+
+const bool ssse3 = detect_ssse3();
+
+} // namespace
+
+char *format_line(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t count) {
+    return ssse3 ? format_line_by_vector(out, offset, buf, count)
+                 : format_line_by_table(out, offset, buf, count);
+}

@@ -1,0 +1,63 @@
+#include "posix_calls.h"
+#include "system.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+SystemError write_all(int fd, const char *data, std::size_t length) {
+    while (length > 0) {
+        const ssize_t wrote = posix.write(fd, data, length);
+        if (wrote < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += wrote;
+        length -= static_cast<std::size_t>(wrote);
+    }
+    return no_error;
+}
+
+} // namespace
+
+SystemError system_write_output(const char *data, std::size_t length) {
+    return write_all(STDOUT_FILENO, data, length);
+}
+
+SystemError system_write_error(const char *data, std::size_t length) {
+    return write_all(STDERR_FILENO, data, length);
+}
+
+bool system_output_is_pipe() {
+    struct stat output {};
+    return posix.fstat(STDOUT_FILENO, &output) == 0 &&
+           (S_ISFIFO(output.st_mode) || S_ISSOCK(output.st_mode));
+}
+
+bool system_output_reader_gone() {
+    pollfd output = {STDOUT_FILENO, 0, 0}; // a pipe with no reader left reports POLLERR
+    return posix.poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
+}
+
+void system_signal_reader_gone() {
+    std::raise(SIGPIPE);
+}
+
+bool system_reader_went_away(SystemError error) {
+    return error == EPIPE;
+}
+
+const char *system_error_text(SystemError error) {
+    return std::strerror(error);
+}
+
+std::uint64_t system_milliseconds() {
+    timespec now{};
+    posix.clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000 +
+           static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
+}

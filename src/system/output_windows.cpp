@@ -1,0 +1,101 @@
+#include "console_writer_windows.h"
+#include "system.h"
+
+#include <windows.h>
+
+namespace {
+
+// WriteFile takes a 32-bit count: larger writes go in parts of this size.
+constexpr DWORD largest_write = DWORD{1} << 30;
+// The text is given its CR LF line ends in parts of this many bytes.
+constexpr std::size_t crlf_part = std::size_t{64} * 1024;
+
+SystemError write_file(HANDLE file, const char *data, std::size_t length) {
+    while (length > 0) {
+        const DWORD part = length < largest_write ? static_cast<DWORD>(length) : largest_write;
+        DWORD wrote = 0;
+        if (WriteFile(file, data, part, &wrote, nullptr) == 0)
+            return static_cast<SystemError>(GetLastError());
+        data += wrote;
+        length -= wrote;
+    }
+    return no_error;
+}
+
+// Lines end in CR LF, as in every Windows console program: each LF gets its CR on the way out.
+char crlf_text[2 * crlf_part];
+
+SystemError write_with_crlf(HANDLE to, const char *data, std::size_t length) {
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(to, &mode) != 0;
+    while (length > 0) {
+        const std::size_t part = length < crlf_part ? length : crlf_part;
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < part; ++i) {
+            if (data[i] == '\n')
+                crlf_text[out++] = '\r';
+            crlf_text[out++] = data[i];
+        }
+        const SystemError error = console
+                                      ? static_cast<SystemError>(write_console(to, crlf_text, out))
+                                      : write_file(to, crlf_text, out);
+        if (error != no_error)
+            return error;
+        data += part;
+        length -= part;
+    }
+    return no_error;
+}
+
+} // namespace
+
+SystemError system_write_output(const char *data, std::size_t length) {
+    return write_with_crlf(GetStdHandle(STD_OUTPUT_HANDLE), data, length);
+}
+
+SystemError system_write_error(const char *data, std::size_t length) {
+    return write_with_crlf(GetStdHandle(STD_ERROR_HANDLE), data, length);
+}
+
+bool system_output_is_pipe() {
+    return GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
+}
+
+// A pipe's write end cannot be asked about its reader without writing (PeekNamedPipe needs read
+// access), so a reader that went away is noticed at the next write.
+bool system_output_reader_gone() {
+    return false;
+}
+
+// A failed write is all that tells the program, which then ends with status 1.
+void system_signal_reader_gone() {}
+
+// Windows says "the pipe is being closed" or "has been ended"; Wine, "not connected".
+bool system_reader_went_away(SystemError error) {
+    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ||
+           error == ERROR_PIPE_NOT_CONNECTED;
+}
+
+// The system's message in the user's language (language 0), in the UTF-8 that the rest of the
+// output is in.
+const char *system_error_text(SystemError error) {
+    static wchar_t wide[512];
+    static char text[3 * 512];
+    DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(error), 0, wide, sizeof wide / sizeof *wide, nullptr);
+    // The messages end in a full stop and CR LF, which a one-line report leaves off.
+    while (length > 0 && (wide[length - 1] == L'\r' || wide[length - 1] == L'\n' ||
+                          wide[length - 1] == L'.' || wide[length - 1] == L' '))
+        --length;
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), text,
+                                         sizeof text - 1, nullptr, nullptr);
+    if (length == 0 || size <= 0)
+        return "unknown error";
+    text[size] = '\0';
+    return text;
+}
+
+std::uint64_t system_milliseconds() {
+    return GetTickCount(); // wraps after 49 days, which costs at most one early flush
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+// The few system calls the reader and the writer need, in files of each platform's own. Every
+// call that can fail says how it went in one way: it returns a SystemError, and what it found
+// goes through its pointers. Questions answer and do nothing else.
+
+#include <cstddef>
+#include <cstdint>
+
+// An open file: a descriptor on POSIX systems, a handle on Windows.
+using SystemHandle = std::intptr_t;
+
+// No error, or the system's own error number (errno on POSIX systems, GetLastError on Windows).
+using SystemError = int;
+constexpr SystemError no_error = 0;
+// The system cannot tell: it keeps no holes, or the file is no longer as it was.
+constexpr SystemError cannot_tell = -1;
+
+// The largest file position the systems allow: no read may reach past it.
+constexpr std::uint64_t largest_file_position = INT64_MAX;
+
+// What the reader needs to know of an open file.
+struct SourceKind {
+    bool is_output = false;      // the very file, pipe or FIFO that standard output writes to
+    bool can_wait = true;        // not a regular file: a pipe, a terminal, a device, a socket
+    bool may_have_holes = false; // a regular file with fewer blocks allocated than its size needs
+    std::uint64_t size = 0;      // at the open, where holes may be skipped
+};
+
+// Opens `path` for reading. A directory does not open.
+SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind);
+
+// True when opening `path` may wait, as a FIFO's open waits for a writer.
+bool system_open_may_wait(const char *path);
+SystemError system_close(SystemHandle handle);
+
+// Reads at most `count` bytes: `*got` is 0 at the end. Interrupted reads are retried.
+SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t count,
+                        std::size_t *got);
+
+// Where a hole that starts at `position` ends: the next data, or the end of the file. Fails with
+// cannot_tell when the file's size is no longer `expected_size`. Either way the handle's
+// position is left undefined: the caller seeks where it wants.
+SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
+                            std::uint64_t expected_size, std::uint64_t *hole_end);
+SystemError system_seek(SystemHandle handle, std::uint64_t position);
+
+// Writes all of `length` bytes to standard output, or to standard error.
+SystemError system_write_output(const char *data, std::size_t length);
+SystemError system_write_error(const char *data, std::size_t length);
+
+// True when standard output is a pipe or a socket, whose reader takes small writes best.
+bool system_output_is_pipe();
+
+// True when standard output is a pipe whose reader has gone.
+bool system_output_reader_gone();
+
+// Does to the program what a write to a pipe without a reader does (SIGPIPE on POSIX systems).
+void system_signal_reader_gone();
+
+// True for the errors of a reader that went away (a closed pipe): those need no message.
+bool system_reader_went_away(SystemError error);
+
+const char *system_error_text(SystemError error);
+
+// A clock in milliseconds for telling how long output has waited.
+std::uint64_t system_milliseconds();

@@ -1,0 +1,34 @@
+// The line layout in both its ways, held to the plain reference dumper.
+
+#include "dump/line.h"
+#include "reference.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Format = char *(*)(char *, std::uint64_t, const unsigned char *, std::size_t);
+
+std::string line_of(std::uint64_t offset, const std::string &block, Format format) {
+    char room[line_room];
+    unsigned char buf[block_size] = {};
+    block.copy(reinterpret_cast<char *>(buf), block_size);
+    return std::string(room, format(room, offset, buf, block.size()));
+}
+
+// Every byte value in every column, at every length, behind offsets of 4 to 16 digits: block
+// b holds b + 37 * column in each column, so 256 blocks put every value in every place.
+TEST(Line, BothWaysMatchTheReference) {
+    for (std::size_t length = 1; length <= block_size; ++length) {
+        for (int b = 0; b < 256; ++b) {
+            std::string block;
+            for (std::size_t column = 0; column < length; ++column)
+                block += static_cast<char>((b + 37 * column) & 0xff);
+            const std::uint64_t offset = 0xfedcba9876543210 >> (64 - 4 * (4 + b % 13)) | (b & 15);
+            ASSERT_EQ(line_of(offset, block, format_line_by_table), reference_line(offset, block));
+            ASSERT_EQ(line_of(offset, block, format_line), reference_line(offset, block));
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,36 @@
+#!/bin/sh
+# The habits, checked: every C++ file as clang-format writes it, and clang-tidy quiet, with the
+# committed checks, on every source of the native build and, through the MinGW-w64 headers, on
+# the Windows sources.
+set -eu
+source=$1 build=$2
+cd "$source"
+. tests/checks.sh
+
+files=$(find src tests bench -name '*.cpp' -o -name '*.h' | sort)
+check "clang-format changes nothing" clang-format --dry-run --Werror $files
+
+# Each compile database's sources, two at a time; what clang-tidy says goes to tidy.log.
+tidy() {
+    python3 -c 'import json, sys
+print("\n".join(sorted({e["file"] for e in json.load(open(sys.argv[1]))})))' "$1/compile_commands.json" |
+        xargs -n 3 -P 2 clang-tidy -p "$1" --quiet --warnings-as-errors='*' 2>&1 |
+        grep -v 'warnings generated' >>"$build/tidy.log" || true
+}
+# The Windows sources, compiled for 64-bit Windows against the MinGW-w64 headers.
+windows=$build/lint-windows
+mkdir -p "$windows"
+gcc_include=$(x86_64-w64-mingw32-g++ -print-file-name=include)
+python3 -c 'import json, os, sys
+source, include, out = sys.argv[1:4]
+flags = ["clang++", "--target=x86_64-w64-mingw32", "-std=c++17", "-Isrc",
+         "-isystem", include + "/c++", "-isystem", include + "/c++/x86_64-w64-mingw32", "-c"]
+files = [os.path.join(d, f) for d, _, fs in os.walk("src") for f in fs if f.endswith("_windows.cpp")]
+json.dump([{"directory": source, "file": os.path.join(source, f), "arguments": flags + [f]}
+           for f in files], open(out, "w"))' "$source" "$gcc_include" "$windows/compile_commands.json"
+: >"$build/tidy.log"
+tidy "$build"
+tidy "$windows"
+cat "$build/tidy.log"
+check "clang-tidy finds nothing" test ! -s "$build/tidy.log"
+finish
