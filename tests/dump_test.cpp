@@ -163,6 +163,8 @@ TEST(DumpDeathTest, FailingWritesEndTheProgram) {
     EXPECT_EXIT(dump_endless_zeros(reader_leaves), testing::KilledBySignal(SIGPIPE), "");
     std::signal(SIGPIPE, SIG_IGN);
     EXPECT_EXIT(dump_endless_zeros(reader_leaves), testing::ExitedWithCode(1), "^$");
+    const auto write_meets_no_reader = [](Fake &f) { f.failures[{write_call, 2}] = EPIPE; };
+    EXPECT_EXIT(dump_endless_zeros(write_meets_no_reader), testing::ExitedWithCode(1), "^$");
 }
 
 } // namespace

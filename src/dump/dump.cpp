@@ -11,6 +11,7 @@ namespace {
 
 // Where the dump of one file stands.
 struct DumpState {
+    LineFormat format = fastest_line_format(); // chosen once a file, not once a line
     unsigned char last_shown[block_size] = {}; // the block of the last line shown
     std::uint64_t offset = 0;                  // of the next block
     bool shown_any = false;                    // a line of this file is out
@@ -27,7 +28,7 @@ void print_open_error(const char *name) {
 }
 
 void show_line(DumpState *state, const unsigned char *block, std::size_t count) {
-    output_commit(format_line(output_room(line_room), state->offset, block, count));
+    output_commit(state->format(output_room(line_room), state->offset, block, count));
     std::memcpy(state->last_shown, block, block_size);
     state->offset += block_size;
     state->shown_any = true;

@@ -122,16 +122,9 @@ __attribute__((target("ssse3"))) char *format_line_by_vector(char *out, std::uin
     return out + 1;
 }
 
-bool detect_ssse3() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") != 0;
-}
-
-const bool ssse3 = detect_ssse3();
-
 } // namespace
 
-char *format_line(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t count) {
-    return ssse3 ? format_line_by_vector(out, offset, buf, count)
-                 : format_line_by_table(out, offset, buf, count);
+LineFormat fastest_line_format() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0 ? format_line_by_vector : format_line_by_table;
 }
