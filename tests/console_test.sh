@@ -37,6 +37,16 @@ long_sequence=$(TERMINFO="$dir/terminfo" tput -T long-clear clear)
 TERMINFO="$dir/terminfo" run_in_terminal long-clear
 check "a 407-byte clear sequence reaches the terminal whole" grep -qF "$long_sequence" "$dir/tty.log"
 
+# Padding proportional to the lines affected is sent for every line of the screen, as clear does.
+printf 'pad-clear|a terminal whose clear needs padding for each line,\n\tclear=\\E[H\\E[2J$<5*/>, lines#40,\n' \
+    >"$dir/pad.ti"
+tic -o "$dir/terminfo" "$dir/pad.ti"
+TERMINFO="$dir/terminfo" TERM=pad-clear script -qec clear /dev/null </dev/null >"$dir/clear.log"
+TERMINFO="$dir/terminfo" run_in_terminal pad-clear
+padding=$(tr -cd '\000' <"$dir/tty.log" | wc -c)
+check "proportional padding: as much as clear sends ($padding bytes)" \
+    test "$padding" -gt 100 -a "$padding" = "$(tr -cd '\000' <"$dir/clear.log" | wc -c)"
+
 # A background job, under `stty tostop`, clears nothing and is not stopped for it.
 TERM=xterm timeout 20 script -qec "stty tostop; set -m; '$bin' '$dir/in.bin' >'$dir/bg.txt' & wait" \
     /dev/null </dev/null >"$dir/tty.log"

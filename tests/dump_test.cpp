@@ -60,8 +60,15 @@ TEST(Dump, WaitingOutputGoesOutAfterATenth) {
 const std::string mixed =
     std::string(16, 'x') + std::string(100000, '\0') + "y" + std::string(5000, '\0');
 const std::uint64_t largest = INT64_MAX;
-const char *const failed = "morvalen: f: Input/output error\n",
-                  *const refused = "morvalen: f: input file is output file\n";
+const char *const refused = "morvalen: f: input file is output file\n";
+// 16 zero bytes, and 39 bytes at 2^63 - 41.
+const std::uint64_t top = std::uint64_t{1} << 63;
+const std::string near_end = "the data that ends 1 byte short of 2^63";
+const std::string near_end_dump =
+    reference_line(0, std::string(16, '\0')) + "*\n" +
+    reference_line(top - 48, std::string(7, '\0') + near_end.substr(0, 9)) +
+    reference_line(top - 32, near_end.substr(9, 16)) +
+    reference_line(top - 16, near_end.substr(25));
 
 struct Case {
     const char *what;
@@ -69,16 +76,18 @@ struct Case {
     std::function<void(Fake &)> script; // after `mixed` is put in place as "f"
     std::size_t shown;                  // how much of `mixed` the dump shows
     const char *err;
-    const char *literal_out = nullptr; // instead of the dump of `shown`
+    std::string literal_out = ""; // instead of the dump of `shown`, when not empty
 };
 
 // clang-format off
 const Case cases[] = {
     {"a read fails", false,
-     [](Fake &f) { f.read_max = 4096, f.failures[{read_call, 3}] = EIO; }, 8192, failed},
-    {"interrupted calls, and writes of one byte each", false, [](Fake &f) {
+     [](Fake &f) { f.read_max = 4096, f.failures[{read_call, 3}] = EIO; }, 8192,
+     "morvalen: f: Input/output error (at offset 2000)\n"},
+    {"interrupted and non-blocking calls, and writes of one byte each", false, [](Fake &f) {
          for (int call = 1; call < 60; call += 2)
-             f.failures[{read_call, call}] = f.failures[{write_call, call}] = EINTR;
+             f.failures[{read_call, call}] = f.failures[{write_call, call}] =
+                 call % 4 == 1 ? EINTR : EAGAIN;
          f.write_max = 1; }, mixed.size(), ""},
     {"the file shrinks while it is read", false, [](Fake &f) {
          f.read_max = 4096;
@@ -94,13 +103,20 @@ const Case cases[] = {
      [](Fake &f) { f.read_max = 4096, f.failures[{seek_call, 1}] = EIO; }, mixed.size(), ""},
     {"the seek past a hole and the seek back fail", true, [](Fake &f) {
          f.read_max = 4096;
-         f.failures[{seek_call, 1}] = f.failures[{seek_call, 2}] = EIO; }, 4096, failed},
+         f.failures[{seek_call, 1}] = f.failures[{seek_call, 2}] = EIO; }, 4096,
+     "morvalen: f: Input/output error (at offset 1000)\n"},
+    {"the file is cut short while its holes are asked for", true, [](Fake &f) {
+         f.files[0].size = 1 << 20, f.read_max = 4096;
+         f.during_hole_query = [&f] { f.files[0].size = 50001; }; },
+     50001, ""},
     {"fstat fails at the open (the first is of the output)", false,
      [](Fake &f) { f.failures[{fstat_call, 2}] = EIO; }, 0, "", "Error:fopen  f\n "},
     {"a directory", false, [](Fake &f) { f.files[0].type = S_IFDIR; }, 0, "", "Error:fopen  f\n "},
     {"the output file as input", false, [](Fake &f) { f.output_file = 0; }, 0, refused, ""},
     {"the output pipe as input", false,
      [](Fake &f) { f.output_file = 0, f.files[0].type = S_IFIFO; }, 0, refused, ""},
+    {"the output block device as input", false,
+     [](Fake &f) { f.output_file = 0, f.files[0].type = S_IFBLK; }, 0, refused, ""},
     {"the output terminal as input", false,
      [](Fake &f) { f.output_file = 0, f.files[0].type = S_IFCHR; }, mixed.size(), ""},
     {"the largest file a system allows", true, [](Fake &f) {
@@ -110,6 +126,10 @@ const Case cases[] = {
      "0000    68 65 61 64 00 00 00 00 00 00 00 00 00 00 00 00  head............\n"
      "0010    00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00  ................\n*\n"
      "7ffffffffffffff0    00 00 00 00 00 00 00 00 00 00 74 61 69 6c 21    ..........tail!  \n"},
+    {"a hole answer that hides the data of the last page", true, [](Fake &f) {
+         f.files[0].size = top - 2, f.hide_last_page = true, f.read_max = 4096;
+         f.files[0].extents = {{0, std::string(16, '\0')}, {top - 41, near_end}}; },
+     0, "", near_end_dump},
 };
 // clang-format on
 
@@ -120,7 +140,7 @@ TEST(Dump, Cases) {
         c.script(fake);
         const bool ok = dump(fake);
         const std::string out =
-            c.literal_out ? c.literal_out : reference_dump(mixed.substr(0, c.shown));
+            c.literal_out.empty() ? reference_dump(mixed.substr(0, c.shown)) : c.literal_out;
         EXPECT_EQ(fake.out, out) << c.what;
         EXPECT_EQ(fake.err, c.err) << c.what;
         EXPECT_EQ(ok, *c.err == '\0' && out.rfind("Error:", 0) != 0) << c.what;
@@ -130,13 +150,13 @@ TEST(Dump, Cases) {
 
 // A socket cannot be opened by name: a path that names one of our descriptors reads that.
 TEST(Dump, SocketsThroughTheirDescriptors) {
-    for (const std::string path :
-         {"/dev/stdin", "/dev/fd/0", "/proc/self/fd/0", "/dev/fd/0x", "/dev/fd/", "sock"}) {
+    for (const std::string path : {"/dev/stdin", "/dev/fd/0", "/dev/fd/9", "/proc/self/fd/0",
+                                   "/dev/fd/0x", "/dev/fd/", "sock"}) {
         Fake fake;
         fake.files = {file_of("/dev/stdin", "abc"), file_of(path, "")};
         fake.files[0].type = fake.files[1].type = S_IFSOCK;
         dump(fake, path);
-        const bool own = path.back() == 'n' || path.back() == '0';
+        const bool own = path.back() == 'n' || path.back() == '0' || path.back() == '9';
         EXPECT_EQ(fake.out, own ? reference_dump("abc") : "Error:fopen  " + path + "\n ") << path;
     }
 }
@@ -157,14 +177,20 @@ TEST(DumpDeathTest, FailingWritesEndTheProgram) {
                 }),
                 testing::ExitedWithCode(1),
                 "^morvalen: cannot write the output: No space left on device\n$");
-    const auto reader_leaves = [](Fake &f) {
-        f.before_read = [&f](int read) { f.reader_gone = read > 3; };
-    };
-    EXPECT_EXIT(dump_endless_zeros(reader_leaves), testing::KilledBySignal(SIGPIPE), "");
+    // A pipe's reader that leaves, or a socket's or terminal's other end that hangs up.
+    for (const mode_t output : {S_IFIFO, S_IFSOCK, S_IFCHR}) {
+        const auto reader_leaves = [output](Fake &f) {
+            f.output_type = output;
+            f.files[0].size -= 1; // whole blocks that end in repeats: only asking tells
+            f.before_read = [&f](int read) { f.reader_gone = read > 3; };
+        };
+        EXPECT_EXIT(dump_endless_zeros(reader_leaves), testing::KilledBySignal(SIGPIPE), "");
+    }
     std::signal(SIGPIPE, SIG_IGN);
-    EXPECT_EXIT(dump_endless_zeros(reader_leaves), testing::ExitedWithCode(1), "^$");
-    const auto write_meets_no_reader = [](Fake &f) { f.failures[{write_call, 2}] = EPIPE; };
-    EXPECT_EXIT(dump_endless_zeros(write_meets_no_reader), testing::ExitedWithCode(1), "^$");
+    for (const int error : {EPIPE, ECONNRESET}) { // a write that meets no reader
+        const auto write_fails = [error](Fake &f) { f.failures[{write_call, 2}] = error; };
+        EXPECT_EXIT(dump_endless_zeros(write_fails), testing::ExitedWithCode(1), "^$");
+    }
 }
 
 } // namespace

@@ -133,7 +133,7 @@ const std::vector<Case> cases = {
     // A hole that no one could read through in time: only skipping it finishes the dump.
     {"vast_hole", {{"vast.img", "then 8 TiB hole!", 0, 0x80000000000}}, {"vast.img"}, 0, true},
     {"read_error", {}, {"/proc/self/mem"}, 1, true,
-     "morvalen: /proc/self/mem: Input/output error\n"},
+     "morvalen: /proc/self/mem: Input/output error (at offset 0000)\n"},
 };
 // clang-format on
 

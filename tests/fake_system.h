@@ -10,6 +10,8 @@
 #include "system/posix_calls.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -49,15 +51,26 @@ struct Fake {
     mode_t output_type = S_IFREG;
     int output_file = -1; // the file standard output is, if any
     bool reader_gone = false;
+    bool hide_last_page = false; // "no more data" where the last 4 KiB page holds data
+    std::function<void()> during_hole_query;
+    bool ends_by_throw = false; // the program's end throws Ended instead of ending us
     std::uint64_t now_ms = 5000;
     std::function<void(int)> before_read;        // with the read's number, from 1
     std::map<std::pair<int, int>, int> failures; // (call, nth) to errno
     std::string out, err;
     std::vector<std::pair<std::size_t, std::uint64_t>> reads; // output and position at each
     int count[calls] = {};
-    std::map<int, std::pair<std::size_t, std::uint64_t>> open; // fd to file and position
+    int reads_after_gone = 0;
+    std::vector<std::string> failed_opens;
+    std::vector<std::pair<std::size_t, std::uint64_t>> failed_reads; // file and position
+    std::map<int, std::pair<std::size_t, std::uint64_t>> open;       // fd to file and position
 };
 Fake *fake = nullptr;
+
+// How the program ended, where the script asks for it to be caught: 128 + a signal it raised.
+struct Ended {
+    int status;
+};
 
 // Counts the call; when the script makes this one fail, sets errno and returns true.
 bool fails(int call) {
@@ -81,6 +94,7 @@ int stat_of(const File &file, int inode, struct stat *info) {
     for (const auto &extent : file.extents)
         info->st_blocks += static_cast<blkcnt_t>(extent.second.size() / 512 + 1);
     info->st_ino = static_cast<ino_t>(inode);
+    info->st_rdev = static_cast<dev_t>(inode);
     return 0;
 }
 
@@ -95,8 +109,12 @@ ssize_t fake_read(int fd, void *into, size_t count) {
     fake->reads.emplace_back(fake->out.size(), position);
     if (fake->before_read)
         fake->before_read(fake->count[read_call] + 1);
-    if (fails(read_call))
+    fake->reads_after_gone += fake->reader_gone ? 1 : 0;
+    if (fails(read_call)) {
+        if (errno != EINTR && errno != EAGAIN)
+            fake->failed_reads.emplace_back(index, position);
         return -1;
+    }
     if (count > INT64_MAX - position) // as Linux says
         return failure(EINVAL);
     std::size_t most = fake->read_max;
@@ -138,21 +156,32 @@ off_t fake_lseek(int fd, off_t offset, int whence) {
         return -1;
     if (whence == SEEK_SET)
         return static_cast<off_t>(position = target);
-    for (const auto &[at, data] : fake->files[index].extents)
-        if (at + data.size() > target && target < fake->files[index].size)
-            return static_cast<off_t>(position = std::max(at, target));
+    if (fake->during_hole_query)
+        fake->during_hole_query();
+    const File &file = fake->files[index];
+    const std::uint64_t last_page = file.size == 0 ? 0 : (file.size - 1) / 4096 * 4096;
+    for (const auto &[at, data] : file.extents) {
+        const std::uint64_t from = std::max(at, target);
+        if (at + data.size() > target && from < file.size)
+            return fake->hide_last_page && from >= last_page ? failure(ENXIO)
+                                                             : static_cast<off_t>(position = from);
+    }
     return failure(ENXIO);
 }
 
 const PosixCalls fake_calls = {
     [](const char *path, int) {
-        for (std::size_t i = 0; i < fake->files.size() && !fails(open_call); ++i)
+        if (fails(open_call)) {
+            fake->failed_opens.emplace_back(path);
+            return -1;
+        }
+        for (std::size_t i = 0; i < fake->files.size(); ++i)
             if (fake->files[i].path == path)
                 return fake->files[i].type == S_IFSOCK ? failure(ENXIO) : open_file(i);
         return failure(ENOENT);
     },
     [](int fd) { return fake->open.erase(fd) == 1 ? 0 : -1; },
-    [](int fd) { return fd >= 0 && fd <= 2 ? open_file(0) : -1; }, // ours: the first file
+    [](int fd) { return fd >= 0 && fd <= 9 ? open_file(0) : -1; }, // ours: the first file
     fake_read,
     fake_write,
     fake_lseek,
@@ -168,14 +197,29 @@ const PosixCalls fake_calls = {
                 return stat_of(file, 0, info);
         return -1;
     },
-    [](struct pollfd *output, nfds_t, int) {
-        output->revents = fake->reader_gone ? POLLERR : 0;
+    [](struct pollfd *fd, nfds_t, int) {
+        if (fd->events != 0) { // a wait for a non-blocking descriptor: it is ready at once
+            fd->revents = fd->events;
+            return 1;
+        }
+        // A pipe without a reader reports an error; a socket or terminal, a hang-up.
+        fd->revents = !fake->reader_gone ? 0 : fake->output_type == S_IFIFO ? POLLERR : POLLHUP;
         return fake->reader_gone ? 1 : 0;
     },
     [](clockid_t, struct timespec *now) {
         *now = {static_cast<time_t>(fake->now_ms / 1000),
                 static_cast<long>(fake->now_ms % 1000 * 1000000)};
         return 0;
+    },
+    [](int signal) {
+        if (fake->ends_by_throw)
+            throw Ended{128 + signal};
+        return std::raise(signal);
+    },
+    [](int status) {
+        if (fake->ends_by_throw)
+            throw Ended{status};
+        std::exit(status);
     },
 };
 

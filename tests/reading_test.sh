@@ -67,4 +67,11 @@ python3 -c "import socket,subprocess,sys;a,b=socket.socketpair();b.sendall(b'x'*
 sys.exit(subprocess.run([sys.argv[1],'/dev/stdin'],stdin=a,stdout=open(sys.argv[2],'w')).returncode)" \
     "$bin" "$dir/socket.txt"
 check "a socket on standard input is dumped" grep -q '^0010    78 78 78 78  ' "$dir/socket.txt"
+# Past a file size limit the write fails: one line says so, and the status is 1.
+head -c 200000 /dev/urandom >"$dir/big.bin"
+status=0
+(ulimit -f 100 && "$bin" "$dir/big.bin" >"$dir/limited.txt" 2>"$dir/limited_err.txt") || status=$?
+check "a file size limit: status 1" test $status = 1
+check "a file size limit: said on standard error" \
+    grep -qx 'morvalen: cannot write the output: File too large' "$dir/limited_err.txt"
 finish

@@ -45,7 +45,9 @@ void send_clear_sequence(int tty) {
     if (clear != nullptr && reinterpret_cast<std::intptr_t>(clear) != -1) {
         terminal = tty;
         sequence_length = 0;
-        tputs(clear, 1, gather);
+        // Padding proportional to the lines affected is for every line of the screen.
+        const int screen_lines = tigetnum("lines");
+        tputs(clear, screen_lines > 0 ? screen_lines : 1, gather);
         send_gathered();
     }
     del_curterm(cur_term);

@@ -17,6 +17,10 @@ void print_header_line(const char *path) {
 
 int view_files(int argument_count, char **arguments) {
     clear_console();
+    return dump_paths(argument_count, arguments);
+}
+
+int dump_paths(int argument_count, char **arguments) {
     prepare_output();
     int status = 0;
     for (int i = 1; i < argument_count; ++i) {

@@ -5,6 +5,7 @@
 #include "line.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -120,6 +121,15 @@ void report_not_opened(const char *name, OpenOutcome outcome) {
         print_open_error(name);
 }
 
+// The reason, and where in the file reading stopped, in the digits of the dump's offsets: after
+// a "*" line the reader could not tell otherwise.
+void report_read_error(const char *name, const InputFile &file) {
+    char reason[640];
+    std::snprintf(reason, sizeof reason, "%.512s (at offset %04llx)", system_error_text(file.error),
+                  static_cast<unsigned long long>(file.position));
+    report(name, reason);
+}
+
 } // namespace
 
 bool process(const char *name) {
@@ -147,7 +157,7 @@ bool process(const char *name) {
     }
     close_input(&file);
     if (file.error != no_error) {
-        report(name, system_error_text(file.error));
+        report_read_error(name, file);
         return false;
     }
     return true;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <initializer_list>
 
 namespace {
@@ -12,7 +11,6 @@ namespace {
 // Into a file, large writes cost least. Into a pipe, writes of the pipe's own size let the
 // reader take one while the next is formatted, where larger ones would stall both.
 char output_buffer[1024 * 1024];
-bool output_is_pipe = true;
 
 // Output that waits longer than this is written out even while the input keeps coming.
 constexpr std::uint64_t stale_after_ms = 100;
@@ -23,7 +21,7 @@ std::uint64_t last_flush_ms = 0;
 [[noreturn]] void stop_for_reader_gone() {
     output.cursor = output_buffer;
     system_signal_reader_gone();
-    std::exit(1);
+    system_exit(1);
 }
 
 [[noreturn]] void fail_output(SystemError error) {
@@ -31,7 +29,7 @@ std::uint64_t last_flush_ms = 0;
         stop_for_reader_gone();
     output.cursor = output_buffer;
     report("cannot write the output", system_error_text(error));
-    std::exit(1);
+    system_exit(1);
 }
 
 } // namespace
@@ -39,8 +37,8 @@ std::uint64_t last_flush_ms = 0;
 OutputBuffer output = {output_buffer, output_buffer + output_pipe_write_size};
 
 void prepare_output() {
-    output_is_pipe = system_output_is_pipe();
-    if (!output_is_pipe)
+    system_start();
+    if (!system_output_is_pipe())
         output.limit = output_buffer + sizeof output_buffer;
 }
 
@@ -62,7 +60,7 @@ void output_flush_if_stale() {
 }
 
 void output_stop_if_reader_gone() {
-    if (output_is_pipe && system_output_reader_gone())
+    if (system_output_reader_gone())
         stop_for_reader_gone();
 }
 

@@ -27,7 +27,8 @@ void output_flush();
 void output_flush_if_stale();
 
 // Ends the program as a failing write would, when standard output is a pipe whose reader has
-// gone: a run of repeats writes nothing that would tell.
+// gone, or a socket or terminal that has hung up: a run of repeats writes nothing that would
+// tell.
 void output_stop_if_reader_gone();
 
 // Room for at least `count` bytes, flushing first if need be. The caller writes there and

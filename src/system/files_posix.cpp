@@ -1,6 +1,7 @@
 #include "posix_calls.h"
 #include "system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -15,11 +16,15 @@ int descriptor(SystemHandle handle) {
     return static_cast<int>(handle);
 }
 
-// A pipe or FIFO named as input while the output goes into it would read the dump back.
+// A file, pipe, FIFO or block device named as input while the output goes into it would read
+// the dump back. A block device may be named by any of its nodes.
 bool same_file_as_output(const struct stat &file) {
     struct stat output {};
-    return posix.fstat(STDOUT_FILENO, &output) == 0 &&
-           (S_ISREG(output.st_mode) || S_ISFIFO(output.st_mode)) && output.st_dev == file.st_dev &&
+    if (posix.fstat(STDOUT_FILENO, &output) != 0)
+        return false;
+    if (S_ISBLK(output.st_mode))
+        return S_ISBLK(file.st_mode) && output.st_rdev == file.st_rdev;
+    return (S_ISREG(output.st_mode) || S_ISFIFO(output.st_mode)) && output.st_dev == file.st_dev &&
            output.st_ino == file.st_ino;
 }
 
@@ -56,6 +61,10 @@ int open_path(const char *path) {
     }
     return fd;
 }
+
+// The last stretch of a file that a "no more data" answer leaves to be read plainly: the
+// largest page of the processors the program runs on.
+constexpr std::uint64_t last_page_at_most = std::uint64_t{64} * 1024;
 
 // A careful test, as copy tools make it: fewer 512-byte units allocated than the size needs.
 bool looks_sparse(const struct stat &file) {
@@ -105,7 +114,7 @@ SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t co
             *got = static_cast<std::size_t>(read);
             return no_error;
         }
-        if (errno != EINTR)
+        if (errno != EINTR && !(would_block(errno) && wait_until_ready(descriptor(handle), POLLIN)))
             return errno;
     }
 }
@@ -113,19 +122,21 @@ SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t co
 SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
                             std::uint64_t expected_size, std::uint64_t *hole_end) {
 #if defined(SEEK_DATA) && defined(SEEK_HOLE)
+    const off_t data = posix.lseek(descriptor(handle), static_cast<off_t>(position), SEEK_DATA);
+    const SystemError error = data >= 0 ? no_error : errno;
+    // The size after the answer: a file cut short while it was asked would lose its last block.
     struct stat file {};
     if (posix.fstat(descriptor(handle), &file) != 0)
         return errno;
     const auto size = static_cast<std::uint64_t>(file.st_size);
     if (size != expected_size || position >= size)
         return cannot_tell;
-    const off_t data = posix.lseek(descriptor(handle), static_cast<off_t>(position), SEEK_DATA);
-    if (data >= 0)
+    if (error == no_error)
         *hole_end = static_cast<std::uint64_t>(data);
-    else if (errno == ENXIO) // no data after it: the hole runs to the end
-        *hole_end = size;
+    else if (error == ENXIO) // no data after it, but tmpfs says so of data in the last page too
+        *hole_end = std::max(position, (size - 1) / last_page_at_most * last_page_at_most);
     else
-        return errno;
+        return error;
     return *hole_end >= position && *hole_end <= size ? no_error : cannot_tell;
 #else
     (void)handle, (void)position, (void)expected_size, (void)hole_end;

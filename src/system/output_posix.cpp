@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -12,7 +13,7 @@ SystemError write_all(int fd, const char *data, std::size_t length) {
     while (length > 0) {
         const ssize_t wrote = posix.write(fd, data, length);
         if (wrote < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR || (would_block(errno) && wait_until_ready(fd, POLLOUT)))
                 continue;
             return errno;
         }
@@ -32,23 +33,37 @@ SystemError system_write_error(const char *data, std::size_t length) {
     return write_all(STDERR_FILENO, data, length);
 }
 
+void system_start() {
+    // Past a file size limit, a write fails with EFBIG and the program says so, rather than
+    // being killed without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 bool system_output_is_pipe() {
     struct stat output {};
     return posix.fstat(STDOUT_FILENO, &output) == 0 &&
            (S_ISFIFO(output.st_mode) || S_ISSOCK(output.st_mode));
 }
 
+// A pipe with no reader left reports POLLERR; a socket or terminal whose other end has gone,
+// POLLHUP. A regular file or a device reports neither.
 bool system_output_reader_gone() {
-    pollfd output = {STDOUT_FILENO, 0, 0}; // a pipe with no reader left reports POLLERR
-    return posix.poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
+    pollfd output = {STDOUT_FILENO, 0, 0};
+    return posix.poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP)) != 0;
 }
 
 void system_signal_reader_gone() {
-    std::raise(SIGPIPE);
+    posix.raise(SIGPIPE);
 }
 
+void system_exit(int status) {
+    posix.exit(status);
+    std::abort(); // the system's own exit does not come back
+}
+
+// A TCP reader that closes with data unread resets the connection: it went away all the same.
 bool system_reader_went_away(SystemError error) {
-    return error == EPIPE;
+    return error == EPIPE || error == ECONNRESET;
 }
 
 const char *system_error_text(SystemError error) {

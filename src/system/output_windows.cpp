@@ -1,6 +1,7 @@
 #include "console_writer_windows.h"
 #include "system.h"
 
+#include <cstdlib>
 #include <windows.h>
 
 namespace {
@@ -57,6 +58,8 @@ SystemError system_write_error(const char *data, std::size_t length) {
     return write_with_crlf(GetStdHandle(STD_ERROR_HANDLE), data, length);
 }
 
+void system_start() {}
+
 bool system_output_is_pipe() {
     return GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
 }
@@ -69,6 +72,10 @@ bool system_output_reader_gone() {
 
 // A failed write is all that tells the program, which then ends with status 1.
 void system_signal_reader_gone() {}
+
+void system_exit(int status) {
+    std::exit(status);
+}
 
 // Windows says "the pipe is being closed" or "has been ended"; Wine, "not connected".
 bool system_reader_went_away(SystemError error) {

@@ -1,5 +1,8 @@
 #include "posix_calls.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,4 +20,19 @@ PosixCalls posix = {
     ::stat,
     ::poll,
     ::clock_gettime,
+    std::raise,
+    std::exit,
 };
+
+bool would_block(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+
+bool wait_until_ready(int fd, short events) {
+    pollfd ready = {fd, events, 0};
+    int answer = 0;
+    do
+        answer = posix.poll(&ready, 1, -1);
+    while (answer < 0 && errno == EINTR);
+    return answer >= 0;
+}

@@ -19,6 +19,14 @@ struct PosixCalls {
     int (*stat)(const char *path, struct stat *info);
     int (*poll)(struct pollfd *fds, nfds_t count, int timeout);
     int (*clock_gettime)(clockid_t clock, struct timespec *now);
+    int (*raise)(int signal);
+    void (*exit)(int status);
 };
 
 extern PosixCalls posix;
+
+// True for the errors of a non-blocking descriptor that is not ready yet.
+bool would_block(int error);
+
+// Waits until a non-blocking descriptor is ready for `events`; false when it cannot wait.
+bool wait_until_ready(int fd, short events);

@@ -49,14 +49,21 @@ SystemError system_seek(SystemHandle handle, std::uint64_t position);
 SystemError system_write_output(const char *data, std::size_t length);
 SystemError system_write_error(const char *data, std::size_t length);
 
+// Sets up what the program needs of the system, once, before anything is written.
+void system_start();
+
 // True when standard output is a pipe or a socket, whose reader takes small writes best.
 bool system_output_is_pipe();
 
-// True when standard output is a pipe whose reader has gone.
+// True when standard output is a pipe whose reader has gone, or a socket or terminal whose other
+// end has hung up.
 bool system_output_reader_gone();
 
 // Does to the program what a write to a pipe without a reader does (SIGPIPE on POSIX systems).
 void system_signal_reader_gone();
+
+// Ends the program with `status`.
+[[noreturn]] void system_exit(int status);
 
 // True for the errors of a reader that went away (a closed pipe): those need no message.
 bool system_reader_went_away(SystemError error);
