@@ -6,7 +6,8 @@
 run_needs="cmake=cmake c++=g++ make=make /usr/include/term.h=libncurses-dev"
 test_needs="$run_needs
     /usr/include/gtest/gtest.h=libgtest-dev tput=ncurses-bin script=util-linux
-    tic=ncurses-bin python3=python3 clang-format=clang-format clang-tidy=clang-tidy
+    tic=ncurses-bin python3=python3 clang-format=clang-format clang-tidy=clang-tidy clang++=clang
+    /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a=libclang-rt-14-dev
     setpriv=util-linux timeout=coreutils file=file objdump=binutils groff=groff-base man=man-db
     dpkg-buildpackage=dpkg-dev dh=debhelper lintian=lintian
     i686-w64-mingw32-g++=g++-mingw-w64-i686 x86_64-w64-mingw32-g++=g++-mingw-w64-x86-64

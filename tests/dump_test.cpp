@@ -1,5 +1,6 @@
 // The dump of one file through the scripted system, held to the plain reference dumper.
 
+#include "driver/driver.h"
 #include "fake_system.h"
 #include "reference.h"
 
@@ -194,3 +195,39 @@ TEST(DumpDeathTest, FailingWritesEndTheProgram) {
 }
 
 } // namespace
+
+// Titles, headers, error lines, dump lines and "*" lines that land on every byte around the end
+// of the output buffer, into a pipe and into a file; an error message past 4 KiB.
+TEST(Run, TextsAcrossTheEndOfTheBuffer) {
+    std::mt19937_64 random(5);
+    for (const auto &[output, edge] :
+         {std::pair{S_IFIFO, output_pipe_write_size}, std::pair{S_IFREG, output_file_write_size}}) {
+        const std::size_t lines = (edge - 300 - 268) / 74; // lines of 74 bytes
+        std::string noise(16 * lines, '\0');
+        for (char &byte : noise)
+            byte = static_cast<char>(random());
+        const std::string noise_dump = reference_dump(noise), self(5000, 's');
+        for (std::size_t shift = 1; shift <= 260; ++shift) {
+            Fake fake;
+            fake.files = {file_of(std::string(shift, 'n'), noise),
+                          file_of("runs", std::string(48, 'A')), file_of(self, "")};
+            fake.output_file = 2; // the output itself, refused with a message past 4 KiB
+            fake.files[2].type = output;
+            std::vector<std::string> names = {"", fake.files[0].path, "missing", "runs", self};
+            std::vector<char *> arguments;
+            arguments.reserve(names.size());
+            for (std::string &name : names)
+                arguments.push_back(&name[0]);
+            const PosixCalls real = posix;
+            posix = fake_calls, ::fake = &fake;
+            EXPECT_EQ(dump_paths(static_cast<int>(arguments.size()), arguments.data()), 1);
+            posix = real;
+            ASSERT_EQ(fake.out, reference_header(names[1]) + noise_dump +
+                                    reference_header("missing") + reference_open_error("missing") +
+                                    reference_header("runs") +
+                                    reference_dump(std::string(48, 'A')) + reference_header(self))
+                << "shift " << shift;
+            ASSERT_EQ(fake.err, "morvalen: " + self + ": input file is output file\n");
+        }
+    }
+}

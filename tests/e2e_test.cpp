@@ -4,7 +4,6 @@
 // and then lines must end in CR LF. MORVALEN_UPDATE_GOLDEN=1 writes the golden files from the
 // output instead: read them well before committing them.
 
-#include "driver/title.h"
 #include "reference.h"
 
 #include <gtest/gtest.h>
@@ -176,8 +175,8 @@ TEST(Viewer, MatchesTheReference) {
         paths.push_back(variant == 3 ? "missing.bin" : "shaped" + std::to_string(variant) + ".bin");
         if (variant != 3)
             std::ofstream(scratch.files() + "/" + paths.back(), std::ios::binary) << data;
-        expected.append(title_block).append(header_label).append(paths.back()).append("\n\n");
-        expected.append(variant == 3 ? "Error:fopen  missing.bin\n " : reference_dump(data));
+        expected += reference_header(paths.back()) +
+                    (variant == 3 ? reference_open_error(paths.back()) : reference_dump(data));
     }
     const Result all = run_viewer(scratch, paths);
     EXPECT_EQ(all.out, expected);

@@ -53,7 +53,7 @@ struct Fake {
     bool reader_gone = false;
     bool hide_last_page = false; // "no more data" where the last 4 KiB page holds data
     std::function<void()> during_hole_query;
-    bool ends_by_throw = false; // the program's end throws Ended instead of ending us
+    bool in_process = false; // the program's end throws Ended; its errors are kept, unshown
     std::uint64_t now_ms = 5000;
     std::function<void(int)> before_read;        // with the read's number, from 1
     std::map<std::pair<int, int>, int> failures; // (call, nth) to errno
@@ -62,8 +62,14 @@ struct Fake {
     int count[calls] = {};
     int reads_after_gone = 0;
     std::vector<std::string> failed_opens;
-    std::vector<std::pair<std::size_t, std::uint64_t>> failed_reads; // file and position
-    std::map<int, std::pair<std::size_t, std::uint64_t>> open;       // fd to file and position
+    struct FailedRead {
+        std::size_t file;
+        std::uint64_t position;
+        int error;
+    };
+    std::vector<FailedRead> failed_reads;
+    std::vector<int> failed_writes;
+    std::map<int, std::pair<std::size_t, std::uint64_t>> open; // fd to file and position
 };
 Fake *fake = nullptr;
 
@@ -112,7 +118,7 @@ ssize_t fake_read(int fd, void *into, size_t count) {
     fake->reads_after_gone += fake->reader_gone ? 1 : 0;
     if (fails(read_call)) {
         if (errno != EINTR && errno != EAGAIN)
-            fake->failed_reads.emplace_back(index, position);
+            fake->failed_reads.push_back({index, position, errno});
         return -1;
     }
     if (count > INT64_MAX - position) // as Linux says
@@ -139,12 +145,17 @@ ssize_t fake_read(int fd, void *into, size_t count) {
 
 ssize_t fake_write(int fd, const void *data, size_t count) {
     auto *text = static_cast<const char *>(data);
-    if (fd == STDERR_FILENO) // shown too, for the tests that run in a child process
-        return fake->err.append(text, count), ::write(fd, data, count);
-    if (fails(write_call))
-        return -1;
+    if (fd == STDERR_FILENO) { // shown too, for the tests that run in a child process
+        fake->err.append(text, count);
+        return fake->in_process ? static_cast<ssize_t>(count) : ::write(fd, data, count);
+    }
     if (fake->reader_gone)
-        return failure(EPIPE);
+        errno = EPIPE;
+    if (fails(write_call) || fake->reader_gone) {
+        if (errno != EINTR && errno != EAGAIN)
+            fake->failed_writes.push_back(errno);
+        return -1;
+    }
     fake->out.append(text, std::min(count, fake->write_max));
     return static_cast<ssize_t>(std::min(count, fake->write_max));
 }
@@ -172,7 +183,8 @@ off_t fake_lseek(int fd, off_t offset, int whence) {
 const PosixCalls fake_calls = {
     [](const char *path, int) {
         if (fails(open_call)) {
-            fake->failed_opens.emplace_back(path);
+            if (errno != EINTR)
+                fake->failed_opens.emplace_back(path);
             return -1;
         }
         for (std::size_t i = 0; i < fake->files.size(); ++i)
@@ -212,12 +224,12 @@ const PosixCalls fake_calls = {
         return 0;
     },
     [](int signal) {
-        if (fake->ends_by_throw)
+        if (fake->in_process)
             throw Ended{128 + signal};
         return std::raise(signal);
     },
     [](int status) {
-        if (fake->ends_by_throw)
+        if (fake->in_process)
             throw Ended{status};
         std::exit(status);
     },

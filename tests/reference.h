@@ -3,6 +3,8 @@
 // A plain dumper to hold the viewer to, byte by byte with no strides, vectors or tables, and a
 // maker of data shaped to trip the viewer's fast paths.
 
+#include "driver/title.h"
+
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +24,14 @@ inline std::string reference_line(std::uint64_t offset, const std::string &block
     for (const char byte : block)
         line += std::isprint(static_cast<unsigned char>(byte)) != 0 ? byte : '.';
     return line + std::string(2 * (16 - block.size()), ' ') + "\n";
+}
+
+// What a run prints above the dump of `path`, and in its place when the path does not open.
+inline std::string reference_header(const std::string &path) {
+    return std::string(title_block) + header_label + path + "\n\n";
+}
+inline std::string reference_open_error(const std::string &path) {
+    return "Error:fopen  " + path + "\n ";
 }
 
 // With `after_block`, also the length the dump has after each block.

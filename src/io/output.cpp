@@ -10,7 +10,7 @@ namespace {
 
 // Into a file, large writes cost least. Into a pipe, writes of the pipe's own size let the
 // reader take one while the next is formatted, where larger ones would stall both.
-char output_buffer[1024 * 1024];
+char output_buffer[output_file_write_size];
 
 // Output that waits longer than this is written out even while the input keeps coming.
 constexpr std::uint64_t stale_after_ms = 100;
@@ -38,8 +38,10 @@ OutputBuffer output = {output_buffer, output_buffer + output_pipe_write_size};
 
 void prepare_output() {
     system_start();
-    if (!system_output_is_pipe())
-        output.limit = output_buffer + sizeof output_buffer;
+    const bool pipe = system_output_is_pipe();
+    output = {output_buffer,
+              output_buffer + (pipe ? output_pipe_write_size : sizeof output_buffer)};
+    last_flush_ms = 0;
 }
 
 void output_flush() {
