@@ -4,7 +4,13 @@
 #include <tmmintrin.h>
 
 // Lines 16 bytes at a time with SSSE3 shuffles, where the processor has them; the tables
-// otherwise. Built for x86-64 only, where the stack keeps the 16-byte alignment of the vectors.
+// otherwise. Built for x86, 64-bit and 32-bit.
+//
+// The compiler may keep vectors on the stack with aligned moves, taking the stack to be aligned
+// to 16 bytes. A 32-bit Windows caller may align it to 4 only, so the one entry here from
+// other code, format_line_by_vector, realigns it: everything it calls then has the alignment
+// the compiler takes for granted, whatever it keeps on the stack. The masks are static data,
+// which is aligned as declared.
 
 namespace {
 
@@ -85,9 +91,9 @@ __attribute__((target("ssse3"))) void put_blanks(char *out) {
     store(out + 16, blank);
 }
 
-__attribute__((target("ssse3"))) char *format_line_by_vector(char *out, std::uint64_t offset,
-                                                             const unsigned char *buf,
-                                                             std::size_t count) {
+__attribute__((target("ssse3"), force_align_arg_pointer)) char *
+format_line_by_vector(char *out, std::uint64_t offset, const unsigned char *buf,
+                      std::size_t count) {
     out = put_offset(out, offset);
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(buf));
     const Digits hex = hex_of(bytes);
