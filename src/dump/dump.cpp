@@ -60,12 +60,10 @@ std::size_t repeated_run(const unsigned char *data, std::size_t count) {
     return run;
 }
 
-// One block against another, in two 8-byte words: cheaper than a call for every block.
+// One block against another. The compiler compares a fixed 16 bytes for equality in place, in
+// words of the machine's width, with no call: two on 64-bit x86, four on 32-bit.
 bool same_block(const unsigned char *a, const unsigned char *b) {
-    std::uint64_t a_words[2], b_words[2];
-    std::memcpy(a_words, a, block_size);
-    std::memcpy(b_words, b, block_size);
-    return ((a_words[0] ^ b_words[0]) | (a_words[1] ^ b_words[1])) == 0;
+    return std::memcmp(a, b, block_size) == 0;
 }
 
 bool is_zero_block(const unsigned char *block) {

@@ -4,7 +4,13 @@
 #include <tmmintrin.h>
 
 // Lines 16 bytes at a time with SSSE3 shuffles, where the processor has them; the tables
-// otherwise. Built for x86-64 only, where the stack keeps the 16-byte alignment of the vectors.
+// otherwise. Built for x86, 64-bit and 32-bit.
+//
+// The compiler may keep vectors on the stack with aligned moves, taking the stack to be aligned
+// to 16 bytes. A 32-bit Windows caller may align it to 4 only, so the one entry here from
+// other code, format_line_by_vector, realigns it: everything it calls then has the alignment
+// the compiler takes for granted, whatever it keeps on the stack. The masks are static data,
+// which is aligned as declared.
 
 namespace {
 
@@ -20,7 +26,10 @@ struct HexLayout {
     Mask from_first[3];
     Mask from_second[3];
     Mask spaces[3];
-    Mask offset_shift[offset_most_digits + 1]; // for n digits: the last n of 16 moved to the front
+    // For n digits: the last n of the offset's 16, most significant first, moved to the front.
+    // Its bytes sit lowest first, so digit d of the 16 is of byte 7 - d / 2, the high one of
+    // the two where d is even.
+    Mask offset_shift[offset_most_digits + 1];
 };
 
 // A shuffle index: the byte at `index`, or a zero.
@@ -39,8 +48,10 @@ constexpr HexLayout make_hex_layout() {
         layout.spaces[part].at[at] = space ? ' ' : '\0';
     }
     for (int digits = 0; digits <= offset_most_digits; ++digits)
-        for (int at = 0; at < 16; ++at)
-            layout.offset_shift[digits].at[at] = pick(at < digits, at + 16 - digits);
+        for (int at = 0; at < 16; ++at) {
+            const int d = at + 16 - digits;
+            layout.offset_shift[digits].at[at] = pick(at < digits, 2 * (7 - d / 2) + d % 2);
+        }
     return layout;
 }
 
@@ -67,12 +78,22 @@ __attribute__((target("ssse3"))) Digits hex_of(__m128i bytes) {
     return {_mm_unpacklo_epi8(high, low), _mm_unpackhi_epi8(high, low)};
 }
 
+// The offset's eight bytes, lowest first: on 64-bit x86 one move from its register. A 32-bit
+// caller hands it over as two 4-byte stores, and one 8-byte load of both would wait for them
+// to finish, as they cannot be forwarded to it; so each half is loaded alone.
+__attribute__((target("ssse3"))) __m128i bytes_of(std::uint64_t offset) {
+    if constexpr (sizeof(void *) == sizeof offset)
+        return _mm_set_epi64x(0, static_cast<long long>(offset));
+    else
+        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(offset)),
+                                  _mm_cvtsi32_si128(static_cast<int>(offset >> 32)));
+}
+
 // The offset's 16 digits, of which the last `digits` are moved to the front; the rest of the
 // 16 bytes stored is written over by the line that follows.
 __attribute__((target("ssse3"))) char *put_offset(char *out, std::uint64_t offset) {
     const int digits = offset_digits(offset);
-    const std::uint64_t big_endian = __builtin_bswap64(offset);
-    const Digits all = hex_of(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(&big_endian)));
+    const Digits all = hex_of(bytes_of(offset));
     store(out, _mm_shuffle_epi8(all.first, mask(hex_layout.offset_shift[digits])));
     std::memset(out + digits, ' ', offset_gap);
     return out + digits + offset_gap;
@@ -85,9 +106,9 @@ __attribute__((target("ssse3"))) void put_blanks(char *out) {
     store(out + 16, blank);
 }
 
-__attribute__((target("ssse3"))) char *format_line_by_vector(char *out, std::uint64_t offset,
-                                                             const unsigned char *buf,
-                                                             std::size_t count) {
+__attribute__((target("ssse3"), force_align_arg_pointer)) char *
+format_line_by_vector(char *out, std::uint64_t offset, const unsigned char *buf,
+                      std::size_t count) {
     out = put_offset(out, offset);
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(buf));
     const Digits hex = hex_of(bytes);
