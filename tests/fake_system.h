@@ -61,13 +61,13 @@ struct Fake {
     std::vector<std::pair<std::size_t, std::uint64_t>> reads; // output and position at each
     int count[calls] = {};
     int reads_after_gone = 0;
-    std::vector<std::string> failed_opens;
     struct FailedRead {
-        std::size_t file;
+        int open; // the number of the open call that opened the file
         std::uint64_t position;
         int error;
     };
     std::vector<FailedRead> failed_reads;
+    std::map<int, int> opened_by;
     std::vector<int> failed_writes;
     std::map<int, std::pair<std::size_t, std::uint64_t>> open; // fd to file and position
 };
@@ -107,6 +107,7 @@ int stat_of(const File &file, int inode, struct stat *info) {
 int open_file(std::size_t index) {
     const int fd = 100 + fake->count[open_call] + static_cast<int>(fake->open.size());
     fake->open[fd] = {index, 0};
+    fake->opened_by[fd] = fake->count[open_call];
     return fd;
 }
 
@@ -118,7 +119,7 @@ ssize_t fake_read(int fd, void *into, size_t count) {
     fake->reads_after_gone += fake->reader_gone ? 1 : 0;
     if (fails(read_call)) {
         if (errno != EINTR && errno != EAGAIN)
-            fake->failed_reads.push_back({index, position, errno});
+            fake->failed_reads.push_back({fake->opened_by[fd], position, errno});
         return -1;
     }
     if (count > INT64_MAX - position) // as Linux says
@@ -182,11 +183,8 @@ off_t fake_lseek(int fd, off_t offset, int whence) {
 
 const PosixCalls fake_calls = {
     [](const char *path, int) {
-        if (fails(open_call)) {
-            if (errno != EINTR)
-                fake->failed_opens.emplace_back(path);
+        if (fails(open_call))
             return -1;
-        }
         for (std::size_t i = 0; i < fake->files.size(); ++i)
             if (fake->files[i].path == path)
                 return fake->files[i].type == S_IFSOCK ? failure(ENXIO) : open_file(i);

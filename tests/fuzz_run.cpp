@@ -21,32 +21,17 @@ struct Path {
     Kind kind = regular;
 };
 
-// Pieces of data: bytes from the input, runs of the last block, zeros, or noise.
+// Pieces of data: bytes from the input, or data shaped to trip the fast paths, mostly short and
+// now and then many times the output buffer.
 std::string data_of(FuzzedDataProvider &input) {
     std::string data;
-    for (int pieces = input.ConsumeIntegralInRange(0, 6); pieces > 0; --pieces) {
-        // Mostly short, now and then many times the output buffer.
-        const std::size_t scale = std::size_t{1} << input.ConsumeIntegralInRange(0, 16);
-        const std::size_t length = scale + input.ConsumeIntegralInRange<std::size_t>(0, scale);
-        switch (input.ConsumeIntegralInRange(0, 3)) {
-        case 0:
-            data += input.ConsumeBytesAsString(length % 64 + 1);
-            break;
-        case 1: {
-            const std::string block =
-                data.substr(data.size() - std::min<std::size_t>(16, data.size()));
-            for (std::size_t n = length % 20000; n > 0 && data.size() < 2000000; --n)
-                data += block;
-            break;
+    for (int pieces = input.ConsumeIntegralInRange(0, 4); pieces > 0; --pieces) {
+        if (input.ConsumeBool()) {
+            data += input.ConsumeBytesAsString(input.ConsumeIntegralInRange(1, 64));
+            continue;
         }
-        case 2:
-            data += std::string(length, '\0');
-            break;
-        default:
-            std::mt19937_64 noise(length);
-            for (std::size_t i = 0; i < length; ++i)
-                data += static_cast<char>(noise());
-        }
+        std::mt19937_64 random(input.ConsumeIntegral<std::uint32_t>());
+        data += shaped_data(random, std::size_t{1} << input.ConsumeIntegralInRange(4, 16));
     }
     return data;
 }
@@ -60,13 +45,13 @@ struct Expected {
 Expected expected_run(const std::vector<Path> &paths, const std::vector<std::string> &file_data,
                       const Fake &fake) {
     Expected run;
-    std::size_t opens_failed = 0, reads_failed = 0;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const Path &path = paths[i];
         run.out += reference_header(path.name);
-        const bool open_failed =
-            opens_failed < fake.failed_opens.size() && fake.failed_opens[opens_failed] == path.name;
-        opens_failed += open_failed ? 1 : 0;
+        const int open = static_cast<int>(i) + 1; // no open is interrupted: one call a path
+        const bool open_failed = fake.failures.count({open_call, open}) != 0;
+        const auto failed = std::find_if(fake.failed_reads.begin(), fake.failed_reads.end(),
+                                         [&](const Fake::FailedRead &f) { return f.open == open; });
         const std::size_t file = std::find_if(fake.files.begin(), fake.files.end(),
                                               [&](const File &f) { return f.path == path.name; }) -
                                  fake.files.begin();
@@ -76,14 +61,12 @@ Expected expected_run(const std::vector<Path> &paths, const std::vector<std::str
         } else if (static_cast<int>(file) == fake.output_file) {
             run.err += "morvalen: " + path.name + ": input file is output file\n";
             run.status = 1;
-        } else if (reads_failed < fake.failed_reads.size() &&
-                   fake.failed_reads[reads_failed].file == file) {
-            const auto &failed = fake.failed_reads[reads_failed++];
+        } else if (failed != fake.failed_reads.end()) {
             char where[32];
             std::snprintf(where, sizeof where, " (at offset %04llx)\n",
-                          static_cast<unsigned long long>(failed.position));
-            run.out += reference_dump(file_data[file].substr(0, failed.position));
-            run.err += "morvalen: " + path.name + ": " + std::strerror(failed.error) + where;
+                          static_cast<unsigned long long>(failed->position));
+            run.out += reference_dump(file_data[file].substr(0, failed->position));
+            run.err += "morvalen: " + path.name + ": " + std::strerror(failed->error) + where;
             run.status = 1;
         } else {
             run.out += reference_dump(file_data[file]);
@@ -157,8 +140,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     for (int failures = std::max(0, input.ConsumeIntegralInRange(-3, 3)); failures > 0;
          --failures) {
         const Call call = input.PickValueInArray({open_call, read_call, write_call});
+        const int error = input.PickValueInArray(errors);
         script.failures[{call, input.ConsumeIntegralInRange(1, 64)}] =
-            input.PickValueInArray(errors);
+            call == open_call && error == EINTR ? EIO : error;
     }
     const int reader_leaves_at =
         script.output_type == S_IFREG ? 0 : input.ConsumeIntegralInRange(0, 40);
