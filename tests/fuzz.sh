@@ -1,7 +1,7 @@
 #!/bin/sh
-# Replays the corpus through the fuzzer of the whole run, then runs RUNS new inputs from a fixed
-# seed: a count, not a time, so that a run is the same every time. With SECONDS instead of a
-# count (`fuzz.sh FUZZER CORPUS 0 SECONDS`), it runs for that long from a seed of the clock.
+# Replays the corpus through the fuzzer of the whole run, then tries RUNS new inputs, always the
+# same ones, so that the test gives the same verdict every time. Given SECONDS as well
+# (`fuzz.sh FUZZER CORPUS 0 SECONDS`), it fuzzes that long, with new random choices each time.
 set -eu
 fuzzer=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") corpus=$(cd "$2" && pwd)
 runs=$3 seconds=${4:-0}
@@ -11,7 +11,7 @@ mkdir "$work/new"
 if [ "$seconds" -gt 0 ]; then
     set -- -max_total_time="$seconds"
 else
-    set -- -seed=1 -runs="$runs"
+    set -- -runs="$runs" -seed=1 # the same random choices in every run of the test
 fi
 status=0
 (cd "$work" && "$fuzzer" "$@" -max_len=1024 -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
