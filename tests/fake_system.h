@@ -116,9 +116,11 @@ ssize_t fake_read(int fd, void *into, size_t count) {
     fake->reads.emplace_back(fake->out.size(), position);
     if (fake->before_read)
         fake->before_read(fake->count[read_call] + 1);
-    fake->reads_after_gone += fake->reader_gone ? 1 : 0;
-    if (fails(read_call)) {
-        if (errno != EINTR && errno != EAGAIN)
+    const bool failed = fails(read_call);
+    const bool retried = failed && (errno == EINTR || errno == EAGAIN); // the same read again
+    fake->reads_after_gone += fake->reader_gone && !retried ? 1 : 0;
+    if (failed) {
+        if (!retried)
             fake->failed_reads.push_back({fake->opened_by[fd], position, errno});
         return -1;
     }
