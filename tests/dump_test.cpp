@@ -212,6 +212,7 @@ TEST(Run, TextsAcrossTheEndOfTheBuffer) {
             fake.files = {file_of(std::string(shift, 'n'), noise),
                           file_of("runs", std::string(48, 'A')), file_of(self, "")};
             fake.output_file = 2; // the output itself, refused with a message past 4 KiB
+            fake.in_process = true;
             fake.files[2].type = output;
             std::vector<std::string> names = {"", fake.files[0].path, "missing", "runs", self};
             std::vector<char *> arguments;
@@ -228,6 +229,7 @@ TEST(Run, TextsAcrossTheEndOfTheBuffer) {
                                     reference_dump(std::string(48, 'A')) + reference_header(self))
                 << "shift " << shift;
             ASSERT_EQ(fake.err, "morvalen: " + self + ": input file is output file\n");
+            ASSERT_EQ(fake.count[write_call], fake.out.size() / edge + 1); // writes of `edge` bytes
         }
     }
 }

@@ -209,7 +209,9 @@ const PosixCalls fake_calls = {
                 return stat_of(file, 0, info);
         return -1;
     },
-    [](struct pollfd *fd, nfds_t, int) {
+    [](struct pollfd *fd, nfds_t count, int) {
+        if (count != 1) // the program asks of one descriptor at a time
+            return failure(EFAULT);
         if (fd->events != 0) { // a wait for a non-blocking descriptor: it is ready at once
             fd->revents = fd->events;
             return 1;

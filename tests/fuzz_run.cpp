@@ -175,9 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
             "status %d, expected %d; output %zu bytes, expected %zu; reader gone %d, reads after "
             "%d, last failed write %d; errors:\n%s\nexpected:\n%s\n",
             status, run.status, script.out.size(), run.out.size(), script.reader_gone,
-            script.reads_after_gone,
-            script.failed_writes.empty() ? 0 : script.failed_writes.back(), script.err.c_str(),
-            run.err.c_str());
+            script.reads_after_gone, script.failed_writes.empty() ? 0 : script.failed_writes.back(),
+            script.err.c_str(), run.err.c_str());
         std::abort();
     }
     return 0;
