@@ -1,5 +1,5 @@
 #pragma once
 
-// The command line's paths as UTF-8, from the wide-character command line that Windows hands
-// over, so that every name, in any script, can be shown and opened.
+// The command line's paths in the program's 8-bit form of the wide-character command line that
+// Windows hands over (UTF-8, lone surrogates kept), so that every name can be shown and opened.
 char **utf8_arguments(int count, wchar_t **wide);

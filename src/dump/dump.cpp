@@ -115,6 +115,8 @@ void before_reading(const InputFile &file) {
 void report_not_opened(const char *name, OpenOutcome outcome) {
     if (outcome == OpenOutcome::is_output_file)
         report(name, "input file is output file");
+    else if (outcome == OpenOutcome::may_be_output_file)
+        report(name, "cannot tell whether input file is output file");
     else
         print_open_error(name);
 }

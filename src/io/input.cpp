@@ -23,9 +23,9 @@ OpenOutcome open_input(const char *path, std::size_t unit, InputFile *file) {
     file->unit = unit;
     if (system_open(path, &file->handle, &file->kind) != no_error)
         return OpenOutcome::cannot_open;
-    if (file->kind.is_output) {
+    if (file->kind.is_output || file->kind.may_be_output) {
         system_close(file->handle);
-        return OpenOutcome::is_output_file;
+        return file->kind.is_output ? OpenOutcome::is_output_file : OpenOutcome::may_be_output_file;
     }
     return OpenOutcome::opened;
 }

@@ -22,8 +22,9 @@ struct InputFile {
 
 enum class OpenOutcome {
     opened,
-    cannot_open,    // missing, unreadable, or a directory
-    is_output_file, // the very file, pipe or FIFO that standard output writes to
+    cannot_open,        // missing, unreadable, or a directory
+    is_output_file,     // the very file, pipe or FIFO that standard output writes to
+    may_be_output_file, // the system cannot tell whether it is; reading it might grow it
 };
 
 // True when opening `path` may wait, as a FIFO's open waits for a writer.

@@ -1,4 +1,5 @@
 #include "console_writer_windows.h"
+#include "win32_calls_windows.h"
 
 #include <cstring>
 
@@ -36,15 +37,14 @@ DWORD write_wide(HANDLE console, const char *data, std::size_t length) {
         std::size_t part = length < console_part ? length : console_part;
         if (part < length) // a character cut by the split goes with the next part
             part -= unfinished_tail(data, part);
-        const int count =
-            MultiByteToWideChar(CP_UTF8, 0, data, static_cast<int>(part), wide_text,
-                                static_cast<int>(sizeof wide_text / sizeof *wide_text));
+        const int count = win32.to_wide(CP_UTF8, 0, data, static_cast<int>(part), wide_text,
+                                        static_cast<int>(sizeof wide_text / sizeof *wide_text));
         if (count == 0 && part > 0)
             return GetLastError();
         for (int done = 0; done < count;) {
             DWORD wrote = 0;
-            if (WriteConsoleW(console, wide_text + done, static_cast<DWORD>(count - done), &wrote,
-                              nullptr) == 0)
+            if (win32.write_console(console, wide_text + done, static_cast<DWORD>(count - done),
+                                    &wrote, nullptr) == 0)
                 return GetLastError();
             done += static_cast<int>(wrote);
         }

@@ -1,8 +1,9 @@
 #include "system.h"
+#include "wide_text.h"
+#include "win32_calls_windows.h"
 
-#include <windows.h>
-
-// Windows keeps its files' holes to itself: they are read like any other bytes.
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -18,40 +19,72 @@ SystemError last_error() {
     return static_cast<SystemError>(GetLastError());
 }
 
-// Paths arrive in UTF-8 and are opened by their wide-character form, so that every name
-// opens, whatever the system's code page. Room for the longest path Windows allows.
-wchar_t wide_path[32768];
+// Paths arrive in the program's 8-bit form of the wide command line and are opened by their
+// wide form, so that every name opens, whatever the system's code page. Room for the longest
+// path Windows allows.
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows names are in 16-bit units");
+char16_t wide_path[32768];
 
-bool same_file(HANDLE a, HANDLE b) {
+enum class Sameness { different, same, cannot_tell };
+
+// Asks both handles the same way: by the volume and index of each, or where a handle does not
+// answer that (Wine's, for one made from a Unix descriptor), by the file ID.
+Sameness same_file(HANDLE a, HANDLE b) {
     BY_HANDLE_FILE_INFORMATION first, second;
-    return GetFileInformationByHandle(a, &first) != 0 &&
-           GetFileInformationByHandle(b, &second) != 0 &&
-           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh &&
-           first.nFileIndexLow == second.nFileIndexLow;
+    if (win32.get_file_information(a, &first) != 0 && win32.get_file_information(b, &second) != 0)
+        return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+                       first.nFileIndexHigh == second.nFileIndexHigh &&
+                       first.nFileIndexLow == second.nFileIndexLow
+                   ? Sameness::same
+                   : Sameness::different;
+    FILE_ID_INFO one, other;
+    if (win32.get_file_information_ex(a, FileIdInfo, &one, sizeof one) == 0 ||
+        win32.get_file_information_ex(b, FileIdInfo, &other, sizeof other) == 0)
+        return Sameness::cannot_tell;
+    if (std::memcmp(&one.FileId, &other.FileId, sizeof one.FileId) != 0)
+        return Sameness::different;
+    if (one.VolumeSerialNumber == other.VolumeSerialNumber)
+        return Sameness::same;
+    // Wine gives no volume for a handle made from a Unix descriptor: the same ID may be this file.
+    return one.VolumeSerialNumber == 0 || other.VolumeSerialNumber == 0 ? Sameness::cannot_tell
+                                                                        : Sameness::different;
 }
 
-bool same_file_as_output(HANDLE file) {
-    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    return output != nullptr && output != INVALID_HANDLE_VALUE &&
-           GetFileType(output) == FILE_TYPE_DISK && same_file(file, output);
+// Only a disk file as output can be read back as input.
+Sameness same_file_as_output(HANDLE file) {
+    const HANDLE output = win32.get_std_handle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE ||
+        win32.get_file_type(output) != FILE_TYPE_DISK)
+        return Sameness::different;
+    return same_file(file, output);
+}
+
+void find_holes(HANDLE file, SourceKind *kind) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    kind->may_have_holes = win32.get_file_information(file, &information) != 0 &&
+                           (information.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;
+    kind->size = std::uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow;
 }
 
 } // namespace
 
 SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind) {
-    if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide_path,
-                            static_cast<int>(sizeof wide_path / sizeof *wide_path)) == 0)
-        return last_error();
+    if (!utf16_from_text(path, wide_path, sizeof wide_path / sizeof *wide_path))
+        return ERROR_INVALID_NAME;
     // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS, so it cannot be dumped.
     const HANDLE file =
-        CreateFileW(wide_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        win32.create_file(reinterpret_cast<const wchar_t *>(wide_path), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return last_error();
-    kind->is_output = same_file_as_output(file);
-    kind->can_wait = GetFileType(file) != FILE_TYPE_DISK;
+    const Sameness output = same_file_as_output(file);
+    kind->is_output = output == Sameness::same;
+    kind->may_be_output = output == Sameness::cannot_tell;
+    kind->can_wait = win32.get_file_type(file) != FILE_TYPE_DISK;
     kind->may_have_holes = false;
+    if (!kind->can_wait)
+        find_holes(file, kind);
     *handle = reinterpret_cast<SystemHandle>(file);
     return no_error;
 }
@@ -62,7 +95,7 @@ bool system_open_may_wait(const char *) {
 }
 
 SystemError system_close(SystemHandle handle) {
-    return CloseHandle(handle_of(handle)) != 0 ? no_error : last_error();
+    return win32.close_handle(handle_of(handle)) != 0 ? no_error : last_error();
 }
 
 SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t count,
@@ -70,7 +103,7 @@ SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t co
     const DWORD part = count < largest_read ? static_cast<DWORD>(count) : largest_read;
     DWORD read = 0;
     *got = 0;
-    if (ReadFile(handle_of(handle), into, part, &read, nullptr) != 0) {
+    if (win32.read_file(handle_of(handle), into, part, &read, nullptr) != 0) {
         *got = read;
         return no_error;
     }
@@ -78,13 +111,39 @@ SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t co
     return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? no_error : error; // the end
 }
 
-SystemError system_hole_end(SystemHandle, std::uint64_t, std::uint64_t, std::uint64_t *) {
-    return cannot_tell;
+// A sparse file lists the ranges it has stored from `position` on; the first one that fits is
+// all it takes (where more do not fit, the system says ERROR_MORE_DATA and lists those that do).
+SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
+                            std::uint64_t expected_size, std::uint64_t *hole_end) {
+    FILE_ALLOCATED_RANGE_BUFFER asked, ranges[4];
+    asked.FileOffset.QuadPart = static_cast<LONGLONG>(position);
+    asked.Length.QuadPart = static_cast<LONGLONG>(expected_size - position);
+    DWORD answer_size = 0;
+    const SystemError error =
+        win32.device_io_control(handle_of(handle), FSCTL_QUERY_ALLOCATED_RANGES, &asked,
+                                sizeof asked, ranges, sizeof ranges, &answer_size, nullptr) != 0
+            ? no_error
+            : last_error();
+    if (error != no_error && error != ERROR_MORE_DATA)
+        return error;
+    // The size after the answer: a file cut short while it was asked would lose its last block.
+    LARGE_INTEGER size;
+    if (win32.get_file_size(handle_of(handle), &size) == 0)
+        return last_error();
+    const std::size_t listed = answer_size / sizeof *ranges;
+    if (static_cast<std::uint64_t>(size.QuadPart) != expected_size || position >= expected_size ||
+        (error == ERROR_MORE_DATA && listed == 0))
+        return cannot_tell;
+    const auto data =
+        listed == 0 ? expected_size : static_cast<std::uint64_t>(ranges[0].FileOffset.QuadPart);
+    *hole_end = std::min(std::max(data, position), expected_size);
+    return no_error;
 }
 
 SystemError system_seek(SystemHandle handle, std::uint64_t position) {
     LARGE_INTEGER target;
     target.QuadPart = static_cast<LONGLONG>(position);
-    return SetFilePointerEx(handle_of(handle), target, nullptr, FILE_BEGIN) != 0 ? no_error
-                                                                                 : last_error();
+    return win32.set_file_pointer(handle_of(handle), target, nullptr, FILE_BEGIN) != 0
+               ? no_error
+               : last_error();
 }

@@ -1,8 +1,8 @@
 #include "console_writer_windows.h"
 #include "system.h"
+#include "win32_calls_windows.h"
 
 #include <cstdlib>
-#include <windows.h>
 
 namespace {
 
@@ -15,7 +15,7 @@ SystemError write_file(HANDLE file, const char *data, std::size_t length) {
     while (length > 0) {
         const DWORD part = length < largest_write ? static_cast<DWORD>(length) : largest_write;
         DWORD wrote = 0;
-        if (WriteFile(file, data, part, &wrote, nullptr) == 0)
+        if (win32.write_file(file, data, part, &wrote, nullptr) == 0)
             return static_cast<SystemError>(GetLastError());
         data += wrote;
         length -= wrote;
@@ -28,7 +28,7 @@ char crlf_text[2 * crlf_part];
 
 SystemError write_with_crlf(HANDLE to, const char *data, std::size_t length) {
     DWORD mode = 0;
-    const bool console = GetConsoleMode(to, &mode) != 0;
+    const bool console = win32.get_console_mode(to, &mode) != 0;
     while (length > 0) {
         const std::size_t part = length < crlf_part ? length : crlf_part;
         std::size_t out = 0;
@@ -51,30 +51,34 @@ SystemError write_with_crlf(HANDLE to, const char *data, std::size_t length) {
 } // namespace
 
 SystemError system_write_output(const char *data, std::size_t length) {
-    return write_with_crlf(GetStdHandle(STD_OUTPUT_HANDLE), data, length);
+    return write_with_crlf(win32.get_std_handle(STD_OUTPUT_HANDLE), data, length);
 }
 
 SystemError system_write_error(const char *data, std::size_t length) {
-    return write_with_crlf(GetStdHandle(STD_ERROR_HANDLE), data, length);
+    return write_with_crlf(win32.get_std_handle(STD_ERROR_HANDLE), data, length);
 }
 
 void system_start() {}
 
 bool system_output_is_pipe() {
-    return GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
+    return win32.get_file_type(win32.get_std_handle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
 }
 
-// A pipe's write end cannot be asked about its reader without writing (PeekNamedPipe needs read
-// access), so a reader that went away is noticed at the next write.
+// The write end of a pipe sees it closing once the reader has gone. Where the system does not
+// say (Wine, for a pipe made by a Unix shell), the next write tells.
 bool system_output_reader_gone() {
-    return false;
+    const HANDLE output = win32.get_std_handle(STD_OUTPUT_HANDLE);
+    ULONG state = 0;
+    return win32.get_file_type(output) == FILE_TYPE_PIPE && win32.pipe_state(output, &state) &&
+           state == pipe_closing_state;
 }
 
 // A failed write is all that tells the program, which then ends with status 1.
 void system_signal_reader_gone() {}
 
 void system_exit(int status) {
-    std::exit(status);
+    win32.exit(status);
+    std::abort(); // not reached: the system's exit does not return
 }
 
 // Windows says "the pipe is being closed" or "has been ended"; Wine, "not connected".
@@ -104,5 +108,5 @@ const char *system_error_text(SystemError error) {
 }
 
 std::uint64_t system_milliseconds() {
-    return GetTickCount(); // wraps after 49 days, which costs at most one early flush
+    return win32.get_tick_count(); // wraps after 49 days, which costs at most one early flush
 }

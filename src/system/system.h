@@ -22,6 +22,7 @@ constexpr std::uint64_t largest_file_position = INT64_MAX;
 // What the reader needs to know of an open file.
 struct SourceKind {
     bool is_output = false;      // the very file, pipe or FIFO that standard output writes to
+    bool may_be_output = false;  // the system cannot tell whether it is: refused all the same
     bool can_wait = true;        // not a regular file: a pipe, a terminal, a device, a socket
     bool may_have_holes = false; // a regular file with fewer blocks allocated than its size needs
     std::uint64_t size = 0;      // at the open, where holes may be skipped

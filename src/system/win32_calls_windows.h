@@ -1,0 +1,37 @@
+#pragma once
+
+// Every Win32 call that the program's input, output and console make goes through this table,
+// so that the tests can put a scripted system underneath. It holds the system's own calls.
+
+#include <windows.h>
+
+// What the write end of a pipe knows of the other end (FILE_PIPE_CLOSING_STATE: it has gone).
+constexpr ULONG pipe_closing_state = 4;
+
+struct Win32Calls {
+    decltype(&CreateFileW) create_file;
+    decltype(&CloseHandle) close_handle;
+    decltype(&ReadFile) read_file;
+    decltype(&WriteFile) write_file;
+    decltype(&SetFilePointerEx) set_file_pointer;
+    decltype(&GetFileType) get_file_type;
+    decltype(&GetStdHandle) get_std_handle;
+    decltype(&GetFileInformationByHandle) get_file_information;
+    decltype(&GetFileInformationByHandleEx) get_file_information_ex;
+    decltype(&GetFileSizeEx) get_file_size;
+    decltype(&DeviceIoControl) device_io_control;
+    decltype(&GetConsoleMode) get_console_mode;
+    decltype(&WriteConsoleW) write_console;
+    decltype(&MultiByteToWideChar) to_wide;
+    decltype(&GetConsoleScreenBufferInfo) get_screen_buffer_info;
+    decltype(&FillConsoleOutputCharacterW) fill_characters;
+    decltype(&FillConsoleOutputAttribute) fill_attributes;
+    decltype(&SetConsoleCursorPosition) set_cursor_position;
+    decltype(&GetTickCount) get_tick_count;
+    // The state of the pipe `pipe` as its own end sees it (NtQueryInformationFile with
+    // FilePipeLocalInformation); false where the system does not tell.
+    bool (*pipe_state)(HANDLE pipe, ULONG *state);
+    void (*exit)(int status);
+};
+
+extern Win32Calls win32;
