@@ -4,7 +4,7 @@
 // file, pipe, socket or terminal whose reader may leave. Built with libFuzzer.
 
 #include "driver/driver.h"
-#include "fake_system.h"
+#include "fake_posix.h"
 #include "reference.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -153,18 +153,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     std::vector<char *> arguments = {const_cast<char *>("morvalen")};
     for (Path &path : paths)
         arguments.push_back(&path.name[0]);
-    const PosixCalls real = posix;
-    posix = fake_calls;
-    fake = &script;
     int status = 0;
     bool ended = false;
     try {
-        status = dump_paths(static_cast<int>(arguments.size()), arguments.data());
+        status = with_fake(script, [&] {
+            return dump_paths(static_cast<int>(arguments.size()), arguments.data());
+        });
     } catch (const Ended &end) {
         status = end.status;
         ended = true;
     }
-    posix = real;
     const Expected run = expected_run(paths, file_data, script);
     const bool sound = ended
                            ? ended_soundly(script, run, status)

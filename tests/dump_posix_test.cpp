@@ -1,0 +1,47 @@
+// What only POSIX systems do: sockets named by their descriptors, and the signal of a write
+// that meets no reader.
+
+#include "fake_system.h"
+#include "reference.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A socket cannot be opened by name: a path that names one of our descriptors reads that.
+TEST(Dump, SocketsThroughTheirDescriptors) {
+    for (const std::string path : {"/dev/stdin", "/dev/fd/0", "/dev/fd/9", "/proc/self/fd/0",
+                                   "/dev/fd/0x", "/dev/fd/", "sock"}) {
+        Fake fake;
+        fake.files = {file_of("/dev/stdin", "abc"), file_of(path, "")};
+        fake.files[0].type = fake.files[1].type = S_IFSOCK;
+        dump(fake, path);
+        const bool own = path.back() == 'n' || path.back() == '0' || path.back() == '9';
+        EXPECT_EQ(fake.out, own ? reference_dump("abc") : "Error:fopen  " + path + "\n ") << path;
+    }
+}
+
+// Writing that fails ends the program at once, even while a run of repeats writes nothing.
+void dump_endless_zeros(const std::function<void(Fake &)> &script) {
+    Fake fake;
+    fake.files = {file_of("f", "x" + std::string(1 << 20, '\0'))};
+    fake.files[0].type = fake.output_type = S_IFIFO;
+    fake.read_max = 4096;
+    script(fake);
+    dump(fake);
+}
+
+TEST(DumpDeathTest, FailingWritesEndTheProgram) {
+    EXPECT_EXIT(dump_endless_zeros([](Fake &f) {
+                    f.failures[{write_call, 2}] = ENOSPC;
+                }),
+                testing::ExitedWithCode(1),
+                "^morvalen: cannot write the output: No space left on device\n$");
+    std::signal(SIGPIPE, SIG_IGN);
+    for (const int error : {EPIPE, ECONNRESET}) { // a write that meets no reader
+        const auto write_fails = [error](Fake &f) { f.failures[{write_call, 2}] = error; };
+        EXPECT_EXIT(dump_endless_zeros(write_fails), testing::ExitedWithCode(1), "^$");
+    }
+}
+
+} // namespace
