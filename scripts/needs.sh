@@ -11,6 +11,9 @@ test_needs="$run_needs
     setpriv=util-linux timeout=coreutils file=file objdump=binutils groff=groff-base man=man-db
     dpkg-buildpackage=dpkg-dev dh=debhelper lintian=lintian
     i686-w64-mingw32-g++=g++-mingw-w64-i686 x86_64-w64-mingw32-g++=g++-mingw-w64-x86-64
+    i686-w64-mingw32-g++-posix=g++-mingw-w64-i686-posix
+    x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64-posix
+    /usr/src/googletest/CMakeLists.txt=googletest
     wineserver=wine /usr/lib/wine/wine64=wine64 /usr/lib/wine/wine=wine32:i386
     autopkgtest=autopkgtest
     qemu-i386=qemu-user qemu-arm=qemu-user qemu-aarch64=qemu-user qemu-s390x=qemu-user

@@ -71,7 +71,7 @@ const std::string near_end_dump =
     reference_line(top - 32, near_end.substr(9, 16)) +
     reference_line(top - 16, near_end.substr(25));
 
-struct Case {
+struct Case { // NOLINT(clang-analyzer-optin.performance.Padding): in the order a row reads
     const char *what;
     bool sparse;
     std::function<void(Fake &)> script; // after `mixed` is put in place as "f"
@@ -88,7 +88,7 @@ const Case cases[] = {
     {"a read fails", false,
      [](Fake &f) { f.read_max = 4096, f.failures[{read_call, 3}] = EIO; }, 8192,
      "morvalen: f: Input/output error (at offset 2000)\n", "", Case::both,
-     "morvalen: f: Data error (cyclic redundancy check) (at offset 2000)\n"},
+     "morvalen: f: CRC error (at offset 2000)\n"},
     {"interrupted and non-blocking calls, and writes of one byte each", false, [](Fake &f) {
          for (int call = 1; call < 60; call += 2)
              f.failures[{read_call, call}] = f.failures[{write_call, call}] =
@@ -110,7 +110,7 @@ const Case cases[] = {
          f.read_max = 4096;
          f.failures[{seek_call, 1}] = f.failures[{seek_call, 2}] = EIO; }, 4096,
      "morvalen: f: Input/output error (at offset 1000)\n", "", Case::both,
-     "morvalen: f: Data error (cyclic redundancy check) (at offset 1000)\n"},
+     "morvalen: f: CRC error (at offset 1000)\n"},
     {"the file is cut short while its holes are asked for", true, [](Fake &f) {
          f.files[0].size = 1 << 20, f.read_max = 4096;
          f.during_hole_query = [&f] { f.files[0].size = 50001; }; },
@@ -227,7 +227,9 @@ TEST(Run, TextsAcrossTheEndOfTheBuffer) {
                                     reference_header("runs") +
                                     reference_dump(std::string(48, 'A')) + reference_header(self))
                 << "shift " << shift;
-            ASSERT_EQ(fake.err, "morvalen: " + self + ": input file is output file\n");
+            const bool refused = !windows_face || output == S_IFREG; // Windows: disk files only
+            ASSERT_EQ(fake.err,
+                      refused ? "morvalen: " + self + ": input file is output file\n" : "");
             ASSERT_TRUE(windows_face || static_cast<std::size_t>(fake.count[write_call]) ==
                                             fake.out.size() / edge + 1)
                 << "writes of the buffer's size";

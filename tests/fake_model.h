@@ -30,7 +30,8 @@ enum Call {
     seek_call,
     hole_call,
     fstat_call,
-    file_id_call,
+    file_id_call, // and the two below: Windows only
+    convert_call,
     calls
 };
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Cross-builds morvalen.exe for one Windows target (i686 or x86_64) with warnings as errors,
 # checks that it is a console program of that target that needs no runtime DLL, and packs the
-# ZIP that holds it with the text copy of the manual.
+# ZIP that holds it with the text copy of the manual. The dump tests are built beside it, in
+# BUILD-tests, with the compiler whose threads GoogleTest needs, for wine_e2e.sh to run.
 # Without the cross compiler it reports itself skipped (77).
 set -eu
 arch=$1 source=$2 build=$3
@@ -12,6 +13,10 @@ fi
 cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DMORVALEN_WERROR=ON -DMORVALEN_TESTS=OFF
 cmake --build "$build" -j 2
+cmake -S "$source" -B "$build-tests" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64-$arch.cmake" \
+    -DCMAKE_CXX_COMPILER="$arch-w64-mingw32-g++-posix" -DCMAKE_BUILD_TYPE=Release \
+    -DMORVALEN_WERROR=ON -DMORVALEN_TESTS=ON
+cmake --build "$build-tests" -j 2 --target dump_test
 
 case $arch in
 i686) expected='PE32 executable (console) Intel 80386' ;;

@@ -1,11 +1,12 @@
 #!/bin/sh
-# Runs the golden end-to-end cases against one Windows build under the Wine of its width (the
-# 32-bit executable under 32-bit Wine), in a fresh Wine prefix that it removes at the end.
+# Runs the dump tests of one Windows build (the program's calls scripted) and the golden
+# end-to-end cases against it, under the Wine of its width (the 32-bit executable under 32-bit
+# Wine), in a fresh Wine prefix that it removes at the end.
 # Where the kernel runs no i386 program, the 32-bit Wine runs under qemu-i386 user emulation.
 # Without that Wine, or where this machine cannot run it, or without the executable, it
 # reports itself skipped (77).
 set -eu
-test_program=$1 exe=$2 prefix=$3 arch=$4
+test_program=$1 exe=$2 prefix=$3 arch=$4 dump_tests=$5
 case $arch in
 i686) loader=/usr/lib/wine/wine ;;
 *) loader=/usr/lib/wine/wine64 ;;
@@ -62,6 +63,7 @@ fi
 . "$(dirname "$0")/checks.sh"
 export WINEPREFIX="$prefix" WINEDEBUG=-all MORVALEN_RUNNER="$loader" MORVALEN_BIN="$exe"
 dir=$(mktemp -d)
+exe_in_wine=Z:$(cd "$(dirname "$exe")" && pwd | tr / '\\')\\$(basename "$exe")
 cleanup() {
     wineserver -k 2>/dev/null || true # it would outlive the test and hold its output open
     rm -rf "$dir" "$prefix"
@@ -74,6 +76,7 @@ if ! "$loader" wineboot --init >"$dir/wineboot.log" 2>&1 || [ ! -d "$prefix/driv
     echo "FAILED: a fresh Wine prefix" && exit 1
 fi
 echo "ok: a fresh Wine prefix, in $(($(date +%s) - start)) s"
+check "the dump tests pass under Wine" "$loader" "$dump_tests" --gtest_brief=1
 start=$(date +%s)
 check "the golden cases pass under Wine" "$test_program"
 echo "(the cases took $(($(date +%s) - start)) s)"
@@ -93,6 +96,16 @@ head -c 4000000 /dev/urandom >"$dir/big.bin"
     head -c 100 >/dev/null)
 check "a closed pipe: status 1" test "$(cat "$dir/pipe_status")" = 1
 check "a closed pipe: no message" test ! -s "$dir/pipe.txt"
+
+# The output file named as input, from a Unix shell and through cmd, is refused: it would grow
+# as it is read. (A limit on the file's size ends a run that is not.)
+printf 'abcdef' >"$dir/self.bin"
+(cd "$dir" && ulimit -f 2000 && status=0 && "$loader" "$exe" self.bin >>self.bin 2>self.err ||
+    status=$? && echo $status >self_status)
+check "f >> f from a Unix shell: refused" grep -q '^morvalen: self.bin: cannot tell whether input file is output file' "$dir/self.err"
+check "f >> f from a Unix shell: status 1" test "$(cat "$dir/self_status")" = 1
+(cd "$dir" && ulimit -f 2000 && "$loader" cmd /c "$exe_in_wine self.bin >> self.bin" 2>cmd.err) || true
+check "f >> f through cmd: refused" grep -q '^morvalen: self.bin: input file is output file' "$dir/cmd.err"
 
 # Names in any script open, and the header names them in UTF-8, in a file and on the console.
 export LC_ALL=C.UTF-8 # Wine reads the command line, and writes to the terminal, in UTF-8
