@@ -72,11 +72,23 @@ ensure() {
                 $as_root dpkg --add-architecture "$arch" ;;
         esac
     done
-    # qemu-user without the qemu-user-binfmt it recommends, which registers qemu for the whole
-    # system; the tests start qemu themselves.
-    case " $missing " in *" qemu-user "*) missing="$missing qemu-user-binfmt-" ;; esac
-    $as_root apt-get update -qq >&2
-    $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >&2
+    # qemu-user without the qemu-user-binfmt it recommends, of any architecture, which registers
+    # qemu for the whole system; the tests start qemu themselves.
+    case " $missing " in *" qemu-user "*)
+        missing="$missing qemu-user-binfmt-"
+        for arch in $(dpkg --print-foreign-architectures); do
+            missing="$missing qemu-user-binfmt:$arch-"
+        done ;;
+    esac
+    # A mirror in the middle of a sync serves one architecture's lists stale, and packages of
+    # two architectures then cannot agree: the lists are fetched again a little later.
+    for attempt in 1 2 3; do
+        $as_root apt-get update -qq >&2 || true
+        $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >&2 && return 0
+        [ $attempt = 3 ] || sleep 60
+    done
+    echo "morvalen: could not install $missing" >&2
+    exit 1
 }
 
 # ensure_i386_wine: where the kernel runs no i386 program, tests/wine_e2e.sh runs the 32-bit
