@@ -81,11 +81,16 @@ ensure() {
         done ;;
     esac
     # A mirror in the middle of a sync serves one architecture's lists stale, and packages of
-    # two architectures then cannot agree: the lists are fetched again a little later.
+    # two architectures then cannot agree: the lists are fetched again a little later, and at
+    # last the release's own versions, which every architecture has, are preferred.
+    release=$(. /etc/os-release && echo "$VERSION_CODENAME")
     for attempt in 1 2 3; do
         $as_root apt-get update -qq >&2 || true
-        $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >&2 && return 0
-        [ $attempt = 3 ] || sleep 60
+        prefer=""
+        [ $attempt != 3 ] || prefer="-o APT::Default-Release=$release"
+        $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $prefer $missing >&2 &&
+            return 0
+        [ $attempt = 3 ] || sleep 30
     done
     echo "morvalen: could not install $missing" >&2
     exit 1
