@@ -169,6 +169,18 @@ long long model_write(bool to_error, const char *text, std::size_t count,
     return static_cast<long long>(std::min(count, fake->write_max));
 }
 
+// Runs `body` with `fake_calls` and the script in place of the system's `calls`.
+template <typename Calls, typename Body>
+auto with_calls(Calls *calls, const Calls &fake_calls, Fake &script, Body body) {
+    struct Restore {
+        Calls *calls, real;
+        ~Restore() { *calls = real; }
+    } restore{calls, *calls};
+    *calls = fake_calls;
+    fake = &script;
+    return body();
+}
+
 // Whether the file is sparse, as a careful tool tells: fewer 512-byte units than its size.
 std::uint64_t allocated_bytes(const File &file) {
     std::uint64_t units = 0;

@@ -104,14 +104,7 @@ const PosixCalls fake_calls = {
 
 // Runs `body` with the fake in place of the system.
 template <typename Body> auto with_fake(Fake &script, Body body) {
-    const PosixCalls real = posix;
-    posix = fake_calls;
-    fake = &script;
-    struct Restore {
-        PosixCalls calls;
-        ~Restore() { posix = calls; }
-    } restore{real};
-    return body();
+    return with_calls(&posix, fake_calls, script, body);
 }
 
 // How a run ends when its output's reader leaves, and the outputs that can tell.

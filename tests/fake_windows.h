@@ -238,14 +238,7 @@ const Win32Calls fake_calls = {
 
 // Runs `body` with the fake in place of the system.
 template <typename Body> auto with_fake(Fake &script, Body body) {
-    const Win32Calls real = win32;
-    win32 = fake_calls;
-    fake = &script;
-    struct Restore {
-        Win32Calls calls;
-        ~Restore() { win32 = calls; }
-    } restore{real};
-    return body();
+    return with_calls(&win32, fake_calls, script, body);
 }
 
 // How a run ends when its output's reader leaves, and the outputs that can tell.
