@@ -97,6 +97,17 @@ head -c 4000000 /dev/urandom >"$dir/big.bin"
 check "a closed pipe: status 1" test "$(cat "$dir/pipe_status")" = 1
 check "a closed pipe: no message" test ! -s "$dir/pipe.txt"
 
+# A reader that leaves a pipe that Windows made ends the program, even in a run of repeats that
+# writes nothing (Wine tells the pipe's state for such a pipe, not for a Unix shell's): here
+# zeros without end, through a FIFO.
+mkfifo "$dir/zeros"
+cat /dev/zero >"$dir/zeros" 2>/dev/null &
+feeder=$!
+reader=$(dirname "$dump_tests")/reader_leaves.exe zeros=Z:$(echo "$dir" | tr / '\\')\\zeros
+check "a reader that leaves a Windows pipe ends an endless run of zeros, status 1" \
+    sh -c "'$loader' '$reader' '$exe_in_wine $zeros' | tr -d '\\r' | grep -qx 'status 1'"
+kill $feeder 2>/dev/null || true
+
 # The output file named as input, from a Unix shell and through cmd, is refused: it would grow
 # as it is read. (A limit on the file's size ends a run that is not.)
 printf 'abcdef' >"$dir/self.bin"
