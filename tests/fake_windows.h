@@ -186,7 +186,7 @@ BOOL WINAPI fake_get_file_size(HANDLE file, PLARGE_INTEGER size) {
 }
 
 BOOL WINAPI fake_get_console_mode(HANDLE console, LPDWORD) {
-    return console == fake_output && fake->output_type == S_IFCHR ? TRUE : FALSE;
+    return console == fake_output && type_of(console) == S_IFCHR ? TRUE : FALSE;
 }
 
 int WINAPI fake_to_wide(UINT page, DWORD flags, LPCCH text, int length, LPWSTR wide, int room) {
