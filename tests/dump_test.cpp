@@ -137,6 +137,8 @@ const Case cases[] = {
      0, cannot_tell, "", Case::windows_only},
     {"the output terminal as input", false,
      [](Fake &f) { f.output_file = 0, f.files[0].type = S_IFCHR; }, mixed.size(), ""},
+    {"a terminal (on Windows, the console) that takes 7 at a time", false,
+     [](Fake &f) { f.output_type = S_IFCHR, f.write_max = 7; }, mixed.size(), ""},
     {"the largest file a system allows", true, [](Fake &f) {
          f.files[0].size = largest, f.read_max = 1; // up to the very last byte
          f.files[0].extents = {{0, "head"}, {largest - 5, "tail!"}}; },
