@@ -27,14 +27,15 @@ char16_t wide_path[32768];
 
 enum class Sameness { different, same, cannot_tell };
 
-// Asks both handles the same way: by the volume and index of each, or where a handle does not
-// answer that (Wine's, for one made from a Unix descriptor), by the file ID.
-Sameness same_file(HANDLE a, HANDLE b) {
-    BY_HANDLE_FILE_INFORMATION first, second;
-    if (win32.get_file_information(a, &first) != 0 && win32.get_file_information(b, &second) != 0)
-        return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-                       first.nFileIndexHigh == second.nFileIndexHigh &&
-                       first.nFileIndexLow == second.nFileIndexLow
+// Asks both handles the same way: by the volume and index of each (the file's `first`, when it
+// answered), or where a handle does not answer that (Wine's, for one made from a Unix
+// descriptor), by the file ID.
+Sameness same_file(HANDLE a, const BY_HANDLE_FILE_INFORMATION *first, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION second;
+    if (first != nullptr && win32.get_file_information(b, &second) != 0)
+        return first->dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+                       first->nFileIndexHigh == second.nFileIndexHigh &&
+                       first->nFileIndexLow == second.nFileIndexLow
                    ? Sameness::same
                    : Sameness::different;
     FILE_ID_INFO one, other;
@@ -51,19 +52,12 @@ Sameness same_file(HANDLE a, HANDLE b) {
 }
 
 // Only a disk file as output can be read back as input.
-Sameness same_file_as_output(HANDLE file) {
+Sameness same_file_as_output(HANDLE file, const BY_HANDLE_FILE_INFORMATION *information) {
     const HANDLE output = win32.get_std_handle(STD_OUTPUT_HANDLE);
     if (output == nullptr || output == INVALID_HANDLE_VALUE ||
         win32.get_file_type(output) != FILE_TYPE_DISK)
         return Sameness::different;
-    return same_file(file, output);
-}
-
-void find_holes(HANDLE file, SourceKind *kind) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    kind->may_have_holes = win32.get_file_information(file, &information) != 0 &&
-                           (information.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;
-    kind->size = std::uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow;
+    return same_file(file, information, output);
 }
 
 } // namespace
@@ -78,13 +72,15 @@ SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind
                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return last_error();
-    const Sameness output = same_file_as_output(file);
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool answered = win32.get_file_information(file, &information) != 0;
+    const Sameness output = same_file_as_output(file, answered ? &information : nullptr);
     kind->is_output = output == Sameness::same;
     kind->may_be_output = output == Sameness::cannot_tell;
     kind->can_wait = win32.get_file_type(file) != FILE_TYPE_DISK;
-    kind->may_have_holes = false;
-    if (!kind->can_wait)
-        find_holes(file, kind);
+    kind->may_have_holes = !kind->can_wait && answered &&
+                           (information.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;
+    kind->size = std::uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow;
     *handle = reinterpret_cast<SystemHandle>(file);
     return no_error;
 }
