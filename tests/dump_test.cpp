@@ -106,11 +106,12 @@ const Case cases[] = {
      [](Fake &f) { f.read_max = 4096, f.failures[{hole_call, 1}] = EIO; }, mixed.size(), ""},
     {"the seek past a hole fails", true,
      [](Fake &f) { f.read_max = 4096, f.failures[{seek_call, 1}] = EIO; }, mixed.size(), ""},
-    {"the seek past a hole and the seek back fail", true, [](Fake &f) {
+    {"the seek past a hole and the seek back fail, with an error no system has words for", true,
+     [](Fake &f) {
          f.read_max = 4096;
-         f.failures[{seek_call, 1}] = f.failures[{seek_call, 2}] = EIO; }, 4096,
-     "morvalen: f: Input/output error (at offset 1000)\n", "", Case::both,
-     "morvalen: f: CRC error (at offset 1000)\n"},
+         f.failures[{seek_call, 1}] = f.failures[{seek_call, 2}] = unnamed_error; }, 4096,
+     "morvalen: f: Unknown error 1000 (at offset 1000)\n", "", Case::both,
+     "morvalen: f: unknown error (at offset 1000)\n"},
     {"the file is cut short while its holes are asked for", true, [](Fake &f) {
          f.files[0].size = 1 << 20, f.read_max = 4096;
          f.during_hole_query = [&f] { f.files[0].size = 50001; }; },

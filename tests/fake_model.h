@@ -35,6 +35,9 @@ enum Call {
     calls
 };
 
+// An error number that no system has words for.
+const int unnamed_error = 1000;
+
 struct File {
     std::string path;
     std::uint64_t size;
@@ -43,7 +46,8 @@ struct File {
 };
 
 // With `sparse`, every run of 40 zeros or more is a hole, wherever it starts and ends.
-File file_of(const std::string &path, const std::string &data, bool sparse = false) {
+[[maybe_unused]] File file_of(const std::string &path, const std::string &data,
+                              bool sparse = false) {
     File file{path, data.size(), {{0, data}}};
     if (sparse)
         file.extents.clear();

@@ -9,21 +9,32 @@
 #include "system/win32_calls_windows.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
-HANDLE const fake_output = reinterpret_cast<HANDLE>(1), fake_error = reinterpret_cast<HANDLE>(2);
+HANDLE const fake_output = reinterpret_cast<HANDLE>(1), fake_error = reinterpret_cast<HANDLE>(2),
+             fake_console = reinterpret_cast<HANDLE>(3);
+
+// The console's screen buffer, opened as CONOUT$: 80 by 25 cells, a character and colours each.
+struct Screen {
+    std::wstring text = std::wstring(80 * 25, L'x');
+    std::vector<WORD> colours = std::vector<WORD>(80 * 25, 7);
+    COORD cursor = {9, 5};
+    bool open = false;
+} screen;
 
 int fd_of(HANDLE handle) {
     return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
 }
 
 BOOL failed_with(int error) {
-    SetLastError(error == EIO      ? ERROR_CRC
-                 : error == ENOSPC ? ERROR_DISK_FULL
-                 : error == EPIPE  ? ERROR_NO_DATA
-                 : error == ENOENT ? ERROR_FILE_NOT_FOUND
-                                   : ERROR_GEN_FAILURE);
+    SetLastError(error == EIO             ? ERROR_CRC
+                 : error == ENOSPC        ? ERROR_DISK_FULL
+                 : error == EPIPE         ? ERROR_NO_DATA
+                 : error == ENOENT        ? ERROR_FILE_NOT_FOUND
+                 : error == unnamed_error ? APPLICATION_ERROR_MASK | error
+                                          : ERROR_GEN_FAILURE);
     return FALSE;
 }
 
@@ -111,6 +122,10 @@ BOOL WINAPI fake_device_io_control(HANDLE file, DWORD, LPVOID in, DWORD, LPVOID 
 HANDLE WINAPI fake_create_file(LPCWSTR wide, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
                                HANDLE) {
     const std::string path = text_from_utf16(reinterpret_cast<const char16_t *>(wide));
+    if (path == "CONOUT$") {
+        screen.open = true;
+        return fake_console;
+    }
     const auto file = std::find_if(fake->files.begin(), fake->files.end(),
                                    [&](const File &f) { return f.path == path; });
     const bool failed = fails(open_call);
@@ -123,7 +138,35 @@ HANDLE WINAPI fake_create_file(LPCWSTR wide, DWORD, DWORD, LPSECURITY_ATTRIBUTES
 }
 
 BOOL WINAPI fake_close_handle(HANDLE file) {
+    if (file == fake_console)
+        return std::exchange(screen.open, false) ? TRUE : FALSE;
     return fake->open.erase(fd_of(file)) == 1 ? TRUE : FALSE;
+}
+
+BOOL WINAPI fake_get_screen_buffer_info(HANDLE console, PCONSOLE_SCREEN_BUFFER_INFO info) {
+    *info = {};
+    info->dwSize = {80, 25};
+    info->wAttributes = 0x1e;
+    return console == fake_console && screen.open ? TRUE : FALSE;
+}
+
+// Fills `count` cells from `at` with `value`, as far as the screen goes.
+template <typename Cell, typename Cells>
+BOOL fill(Cells &cells, Cell value, DWORD count, COORD at, LPDWORD done) {
+    const auto from = static_cast<std::size_t>(at.Y * 80 + at.X);
+    *done = static_cast<DWORD>(std::min<std::size_t>(count, cells.size() - from));
+    std::fill_n(cells.begin() + static_cast<std::ptrdiff_t>(from), *done, value);
+    return TRUE;
+}
+BOOL WINAPI fake_fill_characters(HANDLE, WCHAR c, DWORD count, COORD at, LPDWORD done) {
+    return fill(screen.text, c, count, at, done);
+}
+BOOL WINAPI fake_fill_attributes(HANDLE, WORD colours, DWORD count, COORD at, LPDWORD done) {
+    return fill(screen.colours, colours, count, at, done);
+}
+BOOL WINAPI fake_set_cursor_position(HANDLE, COORD at) {
+    screen.cursor = at;
+    return TRUE;
 }
 
 BOOL WINAPI fake_read_file(HANDLE file, LPVOID into, DWORD count, LPDWORD read, LPOVERLAPPED) {
@@ -227,10 +270,10 @@ const Win32Calls fake_calls = {
     fake_get_console_mode,
     fake_write_console,
     fake_to_wide,
-    GetConsoleScreenBufferInfo,
-    FillConsoleOutputCharacterW,
-    FillConsoleOutputAttribute,
-    SetConsoleCursorPosition,
+    fake_get_screen_buffer_info,
+    fake_fill_characters,
+    fake_fill_attributes,
+    fake_set_cursor_position,
     fake_get_tick_count,
     fake_pipe_state,
     fake_exit,
