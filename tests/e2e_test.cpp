@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,9 +49,11 @@ struct Scratch {
     std::string files() const { return root + "/files"; }
 };
 
+const bool under_wine = std::getenv("MORVALEN_RUNNER") != nullptr;
+
 // Under Windows every line ends in CR LF: checks that, and gives the text with LF alone.
 std::string plain_line_ends(std::string text) {
-    if (std::getenv("MORVALEN_RUNNER") == nullptr)
+    if (!under_wine)
         return text;
     for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
         EXPECT_TRUE(at > 0 && text[at - 1] == '\r') << "bare LF at byte " << at;
@@ -97,8 +101,9 @@ struct Case {
     std::vector<InputFile> files;
     std::vector<std::string> args;
     int status;
-    bool native_only = false; // needs Linux paths, devices or holes that Windows reads
-    const char *err = "";     // the whole of standard error
+    bool holes_skipped = false;     // Wine keeps no file sparse: the Win32 face shows these
+    const char *err = "";           // the whole of standard error
+    const char *wine_err = nullptr; // where Wine words it otherwise
 };
 
 const std::string A = fill(16, 'A'), B = fill(16, 'B');
@@ -131,8 +136,9 @@ const std::vector<Case> cases = {
      {"edge.bin", "one_before.bin", "short_after.bin"}, 0},
     // A hole that no one could read through in time: only skipping it finishes the dump.
     {"vast_hole", {{"vast.img", "then 8 TiB hole!", 0, 0x80000000000}}, {"vast.img"}, 0, true},
-    {"read_error", {}, {"/proc/self/mem"}, 1, true,
-     "morvalen: /proc/self/mem: Input/output error (at offset 0000)\n"},
+    {"read_error", {}, {"/proc/self/mem"}, 1, false,
+     "morvalen: /proc/self/mem: Input/output error (at offset 0000)\n",
+     "morvalen: /proc/self/mem: Not ready (at offset 0000)\n"},
 };
 // clang-format on
 
@@ -140,8 +146,6 @@ class Golden : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Golden, OutputMatches) {
     const Case &c = GetParam();
-    if (c.native_only && std::getenv("MORVALEN_RUNNER") != nullptr)
-        GTEST_SKIP() << "needs Linux paths";
     const Scratch scratch;
     for (const auto &file : c.files) {
         const std::string path = scratch.files() + "/" + file.name;
@@ -157,10 +161,17 @@ TEST_P(Golden, OutputMatches) {
         std::ofstream(golden, std::ios::binary) << result.out;
     EXPECT_EQ(result.out, read_file(golden));
     EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.err, under_wine && c.wine_err ? c.wine_err : c.err);
 }
 
-INSTANTIATE_TEST_SUITE_P(Viewer, Golden, ::testing::ValuesIn(cases),
+std::vector<Case> cases_here() {
+    std::vector<Case> here;
+    std::copy_if(cases.begin(), cases.end(), std::back_inserter(here),
+                 [](const Case &c) { return !(under_wine && c.holes_skipped); });
+    return here;
+}
+
+INSTANTIATE_TEST_SUITE_P(Viewer, Golden, ::testing::ValuesIn(cases_here()),
                          [](const auto &info) { return std::string(info.param.golden); });
 
 // Shaped data, dumped as the plain reference dumper does: several paths in one run, more than
