@@ -71,8 +71,9 @@ struct Fake {
     std::function<void()> during_hole_query;
     bool in_process = false; // the program's end throws Ended; its errors are kept, unshown
     std::uint64_t now_ms = 5000;
-    std::function<void(int)> before_read;        // with the read's number, from 1
-    std::map<std::pair<int, int>, int> failures; // (call, nth) to errno
+    std::uint64_t bytes_read = 0, read_at_most = UINT64_MAX; // past it, reads fail with EFBIG
+    std::function<void(int)> before_read;                    // with the read's number, from 1
+    std::map<std::pair<int, int>, int> failures;             // (call, nth) to errno
     std::string out, err;
     std::vector<std::pair<std::size_t, std::uint64_t>> reads; // output and position at each
     int count[calls] = {};
@@ -138,6 +139,9 @@ long long model_read(int fd, void *into, std::size_t count, bool interruptible =
         most = 1 + std::mt19937_64(fake->chunk_salt + position)() % fake->read_max;
     const File &file = fake->files[index];
     const std::uint64_t end = std::min<std::uint64_t>(file.size, position + std::min(count, most));
+    fake->bytes_read += end > position ? end - position : 0;
+    if (fake->bytes_read > fake->read_at_most)
+        return failure(EFBIG);
     auto *bytes = static_cast<char *>(into);
     std::memset(bytes, 0, end > position ? end - position : 0);
     auto extent = file.extents.upper_bound(position);

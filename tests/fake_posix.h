@@ -110,6 +110,7 @@ template <typename Body> auto with_fake(Fake &script, Body body) {
 // How a run ends when its output's reader leaves, and the outputs that can tell.
 const int reader_gone_status = 128 + SIGPIPE;
 const mode_t outputs_whose_reader_may_leave[] = {S_IFIFO, S_IFSOCK, S_IFCHR};
+const std::size_t largest_system_write = SIZE_MAX;
 const bool windows_face = false;
 
 } // namespace

@@ -5,6 +5,7 @@
 // calls, so an interruption the script asks for is no failure here.
 
 #include "fake_model.h"
+#include "system/console_writer_windows.h"
 #include "system/wide_text.h"
 #include "system/win32_calls_windows.h"
 
@@ -287,6 +288,7 @@ template <typename Body> auto with_fake(Fake &script, Body body) {
 // How a run ends when its output's reader leaves, and the outputs that can tell.
 const int reader_gone_status = 1;
 const mode_t outputs_whose_reader_may_leave[] = {S_IFIFO};
+const std::size_t largest_system_write = text_part; // the CR LF writer takes parts
 const bool windows_face = true;
 
 } // namespace

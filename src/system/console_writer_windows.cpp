@@ -5,12 +5,8 @@
 
 namespace {
 
-// The console takes text in parts of this many bytes, each turned into wide characters. The
-// tests build with a smaller part, so that the characters of a name meet its end.
-#ifndef MORVALEN_CONSOLE_PART
-#define MORVALEN_CONSOLE_PART 65536
-#endif
-constexpr std::size_t console_part = MORVALEN_CONSOLE_PART;
+// The console takes text in parts of this many bytes, each turned into wide characters.
+constexpr std::size_t console_part = text_part;
 
 // A UTF-8 sequence cut at the end of one write is kept for the next, for the console needs
 // whole characters.

@@ -9,7 +9,7 @@ namespace {
 // WriteFile takes a 32-bit count: larger writes go in parts of this size.
 constexpr DWORD largest_write = DWORD{1} << 30;
 // The text is given its CR LF line ends in parts of this many bytes.
-constexpr std::size_t crlf_part = std::size_t{64} * 1024;
+constexpr std::size_t crlf_part = text_part;
 
 SystemError write_file(HANDLE file, const char *data, std::size_t length) {
     while (length > 0) {
