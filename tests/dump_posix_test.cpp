@@ -21,7 +21,7 @@ TEST(Dump, SocketsThroughTheirDescriptors) {
     }
 }
 
-// Writing that fails ends the program at once, even while a run of repeats writes nothing.
+// A write that meets no reader ends the program, even while a run of repeats writes nothing.
 void dump_endless_zeros(const std::function<void(Fake &)> &script) {
     Fake fake;
     fake.files = {file_of("f", "x" + std::string(1 << 20, '\0'))};
@@ -31,13 +31,8 @@ void dump_endless_zeros(const std::function<void(Fake &)> &script) {
     dump(fake);
 }
 
-TEST(DumpDeathTest, FailingWritesEndTheProgram) {
-    EXPECT_EXIT(dump_endless_zeros([](Fake &f) {
-                    f.failures[{write_call, 2}] = ENOSPC;
-                }),
-                testing::ExitedWithCode(1),
-                "^morvalen: cannot write the output: No space left on device\n$");
-    std::signal(SIGPIPE, SIG_IGN);
+TEST(DumpDeathTest, WritesThatMeetNoReaderEndTheProgram) {
+    std::signal(SIGPIPE, SIG_IGN);                // the signal ignored, the program still ends
     for (const int error : {EPIPE, ECONNRESET}) { // a write that meets no reader
         const auto write_fails = [error](Fake &f) { f.failures[{write_call, 2}] = error; };
         EXPECT_EXIT(dump_endless_zeros(write_fails), testing::ExitedWithCode(1), "^$");

@@ -176,26 +176,42 @@ TEST(Dump, Cases) {
     }
 }
 
-// A pipe's reader that leaves, or a socket's or terminal's other end that hangs up, ends the
-// program at once, even while a run of repeats writes nothing.
-TEST(Dump, AReaderThatLeavesEndsTheRun) {
-    for (const mode_t output : outputs_whose_reader_may_leave) {
+// A pipe's reader that leaves, a socket's or terminal's other end that hangs up, or a write
+// that fails ends the program at once, even while a run of repeats writes nothing: silently
+// where the reader went away, else with one line.
+TEST(Dump, TheOutputsEndEndsTheRun) {
+    struct End {
+        mode_t output;
+        int write_error; // 0: the reader leaves, and no write tells
+        int status;
+        std::string err;
+    };
+    std::vector<End> ends = {{S_IFIFO, ENOSPC, 1,
+                              std::string("morvalen: cannot write the output: ") +
+                                  (windows_face ? "Disk full\n" : "No space left on device\n")},
+                             {S_IFIFO, EPIPE, reader_gone_status, ""}};
+    for (const mode_t output : outputs_whose_reader_may_leave)
+        ends.push_back({output, 0, reader_gone_status, ""});
+    for (const End &end : ends) {
         Fake fake;
-        fake.files = {file_of("f", "x" + std::string((1 << 20) - 1, '\0'))};
-        fake.files[0].type = S_IFIFO; // whole blocks that end in repeats: only asking tells
-        fake.output_type = output;
+        fake.files = {file_of("f", "x" + std::string(1 << 20, '\0'))};
+        fake.files[0].type = S_IFIFO; // repeats to the last byte: before it, only asking tells
+        fake.output_type = end.output;
         fake.read_max = 4096;
         fake.in_process = true;
-        fake.before_read = [&fake](int read) { fake.reader_gone = read > 3; };
+        if (end.write_error != 0)
+            fake.failures[{write_call, 2}] = end.write_error;
+        else
+            fake.before_read = [&fake](int read) { fake.reader_gone = read > 3; };
         int status = 0;
         try {
             dump(fake);
-        } catch (const Ended &end) {
-            status = end.status;
+        } catch (const Ended &ended) {
+            status = ended.status;
         }
-        EXPECT_EQ(status, reader_gone_status) << output;
-        EXPECT_EQ(fake.reads_after_gone, 1) << output;
-        EXPECT_EQ(fake.err, "");
+        EXPECT_EQ(status, end.status) << end.output << " " << end.write_error;
+        EXPECT_TRUE(end.write_error != 0 || fake.reads_after_gone == 1) << end.output;
+        EXPECT_EQ(fake.err, end.err);
     }
 }
 
