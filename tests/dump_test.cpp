@@ -138,6 +138,8 @@ const Case cases[] = {
     {"another file's ID, without its volume", false, [](Fake &f) {
          f.output_volume_unknown = true, f.failures[{fstat_call, 2}] = EIO; },
      mixed.size(), "", "", Case::windows_only},
+    {"the input, known by its file ID only", false,
+     [](Fake &f) { f.failures[{fstat_call, 1}] = EIO; }, mixed.size(), "", "", Case::windows_only},
     {"an output the system cannot tell from the input", false, [](Fake &f) {
          f.failures[{fstat_call, 2}] = f.failures[{file_id_call, 2}] = EIO; },
      0, cannot_tell, "", Case::windows_only},
