@@ -188,10 +188,12 @@ TEST(Dump, TheOutputsEndEndsTheRun) {
         int status;
         std::string err;
     };
-    std::vector<End> ends = {{S_IFIFO, ENOSPC, 1,
-                              std::string("morvalen: cannot write the output: ") +
-                                  (windows_face ? "Disk full\n" : "No space left on device\n")},
-                             {S_IFIFO, EPIPE, reader_gone_status, ""}};
+    const std::string cannot = "morvalen: cannot write the output: ";
+    std::vector<End> ends = {
+        // a shorter message after a longer one
+        {S_IFIFO, EFBIG, 1, cannot + (windows_face ? "General failure\n" : "File too large\n")},
+        {S_IFIFO, ENOSPC, 1, cannot + (windows_face ? "Disk full\n" : "No space left on device\n")},
+        {S_IFIFO, EPIPE, reader_gone_status, ""}};
     for (const mode_t output : outputs_whose_reader_may_leave)
         ends.push_back({output, 0, reader_gone_status, ""});
     for (const End &end : ends) {
