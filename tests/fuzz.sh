@@ -11,7 +11,7 @@ mkdir "$work/new"
 if [ "$seconds" -gt 0 ]; then
     set -- -max_total_time="$seconds"
 else
-    set -- -runs="$runs" -seed=1 # one sequence of inputs: the verdict does not change between runs
+    set -- -runs="$runs" -seed=1 # the same inputs every time, so a pass or a failure repeats
 fi
 status=0
 (cd "$work" && "$fuzzer" "$@" -max_len=1024 -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
