@@ -1,4 +1,5 @@
 #include "console_writer_windows.h"
+#include "wide_text.h"
 #include "win32_calls_windows.h"
 
 #include <cstring>
@@ -13,10 +14,6 @@ constexpr std::size_t console_part = text_part;
 char cut_sequence[4];
 std::size_t cut_length = 0;
 
-std::size_t sequence_length(unsigned char lead) {
-    return lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 1;
-}
-
 // How many bytes at the end of `data` begin a sequence that the data does not finish.
 std::size_t unfinished_tail(const char *data, std::size_t length) {
     std::size_t back = 0;
@@ -26,7 +23,8 @@ std::size_t unfinished_tail(const char *data, std::size_t length) {
     if (back == length)
         return 0;
     const std::size_t begun = back + 1;
-    return sequence_length(static_cast<unsigned char>(data[length - begun])) > begun ? begun : 0;
+    return utf8_sequence_length(static_cast<unsigned char>(data[length - begun])) > begun ? begun
+                                                                                          : 0;
 }
 
 // A part's bytes make at most as many wide characters.
@@ -58,7 +56,7 @@ DWORD write_wide(HANDLE console, const char *data, std::size_t length) {
 
 DWORD write_console(HANDLE console, const char *data, std::size_t length) {
     if (cut_length > 0) {
-        const std::size_t whole = sequence_length(static_cast<unsigned char>(cut_sequence[0]));
+        const std::size_t whole = utf8_sequence_length(static_cast<unsigned char>(cut_sequence[0]));
         while (cut_length < whole && length > 0) {
             cut_sequence[cut_length++] = *data++;
             --length;

@@ -111,6 +111,8 @@ SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t co
 // all it takes (where more do not fit, the system says ERROR_MORE_DATA and lists those that do).
 SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
                             std::uint64_t expected_size, std::uint64_t *hole_end) {
+    if (position >= expected_size)
+        return cannot_tell;
     FILE_ALLOCATED_RANGE_BUFFER asked, ranges[4];
     asked.FileOffset.QuadPart = static_cast<LONGLONG>(position);
     asked.Length.QuadPart = static_cast<LONGLONG>(expected_size - position);
@@ -127,7 +129,7 @@ SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
     if (win32.get_file_size(handle_of(handle), &size) == 0)
         return last_error();
     const std::size_t listed = answer_size / sizeof *ranges;
-    if (static_cast<std::uint64_t>(size.QuadPart) != expected_size || position >= expected_size ||
+    if (static_cast<std::uint64_t>(size.QuadPart) != expected_size ||
         (error == ERROR_MORE_DATA && listed == 0))
         return cannot_tell;
     const auto data =

@@ -31,8 +31,9 @@ bool is_low_surrogate(std::uint32_t unit) {
     return unit >= 0xdc00 && unit < 0xe000;
 }
 
-// The length of the sequence that `lead` begins, or 0 where no sequence begins so.
-std::size_t sequence_length(unsigned char lead) {
+} // namespace
+
+std::size_t utf8_sequence_length(unsigned char lead) {
     return lead < 0x80   ? 1
            : lead < 0xc2 ? 0
            : lead < 0xe0 ? 2
@@ -40,8 +41,6 @@ std::size_t sequence_length(unsigned char lead) {
            : lead < 0xf5 ? 4
                          : 0;
 }
-
-} // namespace
 
 std::string text_from_utf16(const char16_t *wide) {
     std::string text;
@@ -61,7 +60,7 @@ bool utf16_from_text(const char *text, char16_t *wide, std::size_t room) {
     const auto *byte = reinterpret_cast<const unsigned char *>(text);
     std::size_t used = 0;
     while (*byte != 0) {
-        const std::size_t length = sequence_length(*byte);
+        const std::size_t length = utf8_sequence_length(*byte);
         if (length == 0)
             return false;
         std::uint32_t c = length == 1 ? *byte : *byte & (0x7fu >> length);

@@ -9,6 +9,9 @@
 
 std::string text_from_utf16(const char16_t *wide);
 
+// The length of the UTF-8 sequence that `lead` begins, or 0 where no sequence begins so.
+std::size_t utf8_sequence_length(unsigned char lead);
+
 // Writes `text` back into at most `room` units, the last a NUL; false for bytes that no name
 // gave, or a name too long.
 bool utf16_from_text(const char *text, char16_t *wide, std::size_t room);
