@@ -7,8 +7,8 @@
 TEST(WideText, EveryNameComesBack) {
     const std::pair<std::u16string, std::string> names[] = {
         {u"plain.bin", "plain.bin"},
-        {u"caf\u00e9 \u65e5\u672c \U0001F600",
-         "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80"},
+        {u"caf\u00e9\u00a9 \u0928 \u65e5 \U0001F600\U0010FFFF",
+         "caf\xc3\xa9\xc2\xa9 \xe0\xa4\xa8 \xe6\x97\xa5 \xf0\x9f\x98\x80\xf4\x8f\xbf\xbf"},
         {std::u16string(1, u'\xd800') + u".bin", "\xed\xa0\x80.bin"},       // a lone high surrogate
         {u"x" + std::u16string(1, u'\xdfff'), "x\xed\xbf\xbf"},             // and a lone low one
         {std::u16string{u'\xdc00', u'\xd800'}, "\xed\xb0\x80\xed\xa0\x80"}, // a pair the wrong way
