@@ -1,12 +1,18 @@
-# Common to the Linux cross toolchain files, for Debian's cross compilers and multiarch
-# libraries: LINUX_TRIPLET names the compiler, LINUX_MULTIARCH the library folder and
+# Common to the Linux cross toolchain files, for Debian's cross compilers: LINUX_TRIPLET names
+# the compiler and its folder of the target's C and C++ libraries, /usr/${LINUX_TRIPLET}, and
 # QEMU_ARCH the qemu-user command that runs the programs and tests built.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_C_COMPILER ${LINUX_TRIPLET}-gcc)
 set(CMAKE_CXX_COMPILER ${LINUX_TRIPLET}-g++)
-# The target's libraries are installed beside the host's (dpkg --add-architecture), in the same
-# root: only their multiarch folder tells them apart.
-set(CMAKE_LIBRARY_ARCHITECTURE ${LINUX_MULTIARCH})
-# qemu-user takes the target's own loader and C library from /. The loader from
-# /usr/${LINUX_TRIPLET} with the multiarch C library mixes two, and fork hangs in the child.
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-${QEMU_ARCH} -L /)
+# Libraries of the target come from its own folder, never the host's. No terminfo is there:
+# name it with -DTERMINFO_INCLUDE_DIR and -DTERMINFO_LIBRARY, or the console is not cleared.
+set(CMAKE_FIND_ROOT_PATH /usr/${LINUX_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+# qemu-user takes the loader from the target's folder, and the programs' run path leads the
+# loader to the C library beside it, ahead of any the host has of the same architecture (the
+# 32-bit Wine brings i386's, in the host's library cache): two C libraries mixed hang fork.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,-rpath,/usr/${LINUX_TRIPLET}/lib -Wl,--disable-new-dtags")
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-${QEMU_ARCH} -L /usr/${LINUX_TRIPLET})

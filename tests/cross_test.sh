@@ -2,10 +2,14 @@
 # Cross-builds the viewer and its tests for one Linux target (i386, armhf, arm64 or s390x) with
 # warnings as errors, checks that the program is built for that target, and runs the behaviour
 # tests under qemu-user. Release, without sanitizers: LeakSanitizer spins at exit under qemu.
+# The target's terminfo comes from its own packages, unpacked in the build folder.
 set -eu
 arch=$1 source=$2 build=$3
+(. "$source/scripts/needs.sh" && fetch_target_terminfo "$arch" "$build/terminfo")
+library=$(find "$build/terminfo/root/lib" -name libtinfo.so.6)
 cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/linux-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DMORVALEN_WERROR=ON -DMORVALEN_TESTS=ON
+    -DCMAKE_BUILD_TYPE=Release -DMORVALEN_WERROR=ON -DMORVALEN_TESTS=ON \
+    -DTERMINFO_INCLUDE_DIR="$build/terminfo/root/usr/include" -DTERMINFO_LIBRARY="$library"
 cmake --build "$build" -j 2
 
 case $arch in
