@@ -184,9 +184,10 @@ TEST(Dump, Cases) {
 TEST(Dump, TheOutputsEndEndsTheRun) {
     struct End {
         mode_t output;
-        int write_error; // 0: the reader leaves, and no write tells
+        int write_error; // 0: the reader leaves
         int status;
         std::string err;
+        bool data = false; // lines, not repeats, go out when the reader leaves: a write tells
     };
     const std::string cannot = "morvalen: cannot write the output: ";
     std::vector<End> ends = {
@@ -194,11 +195,17 @@ TEST(Dump, TheOutputsEndEndsTheRun) {
         {S_IFIFO, EFBIG, 1, cannot + (windows_face ? "General failure\n" : "File too large\n")},
         {S_IFIFO, ENOSPC, 1, cannot + (windows_face ? "Disk full\n" : "No space left on device\n")},
         {S_IFIFO, EPIPE, reader_gone_status, ""}};
+    if (!windows_face) // a disk's EIO, not a terminal's hang-up
+        ends.push_back({S_IFREG, EIO, 1, cannot + "Input/output error\n"});
     for (const mode_t output : outputs_whose_reader_may_leave)
-        ends.push_back({output, 0, reader_gone_status, ""});
+        for (const bool data : {false, true})
+            ends.push_back({output, 0, reader_gone_status, "", data});
     for (const End &end : ends) {
         Fake fake;
-        fake.files = {file_of("f", "x" + std::string(1 << 20, '\0'))};
+        std::string body(1 << 20, '\0');
+        for (std::size_t i = 0; end.data && i < body.size(); ++i)
+            body[i] = static_cast<char>(i * 7 + i / 16); // no block repeats the one before
+        fake.files = {file_of("f", "x" + body)};
         fake.files[0].type = S_IFIFO; // repeats to the last byte: before it, only asking tells
         fake.output_type = end.output;
         fake.read_max = 4096;

@@ -165,8 +165,8 @@ long long model_write(bool to_error, const char *text, std::size_t count,
         fake->err.append(text, count);
         return static_cast<long long>(count);
     }
-    if (fake->reader_gone)
-        errno = EPIPE;
+    if (fake->reader_gone) // a terminal that has hung up says EIO
+        errno = fake->output_type == S_IFCHR ? EIO : EPIPE;
     const bool failed = fails(write_call) || fake->reader_gone;
     if (failed && (interruptible || (errno != EINTR && errno != EAGAIN))) {
         if (errno != EINTR && errno != EAGAIN)

@@ -23,6 +23,13 @@ SystemError write_all(int fd, const char *data, std::size_t length) {
     return no_error;
 }
 
+// A pipe with no reader left reports POLLERR; a socket or terminal whose other end has gone,
+// POLLHUP. A regular file or a device reports neither.
+bool output_hung_up() {
+    pollfd output = {STDOUT_FILENO, 0, 0};
+    return posix.poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP)) != 0;
+}
+
 } // namespace
 
 SystemError system_write_output(const char *data, std::size_t length) {
@@ -45,11 +52,8 @@ bool system_output_is_pipe() {
            (S_ISFIFO(output.st_mode) || S_ISSOCK(output.st_mode));
 }
 
-// A pipe with no reader left reports POLLERR; a socket or terminal whose other end has gone,
-// POLLHUP. A regular file or a device reports neither.
 bool system_output_reader_gone() {
-    pollfd output = {STDOUT_FILENO, 0, 0};
-    return posix.poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP)) != 0;
+    return output_hung_up();
 }
 
 void system_signal_reader_gone() {
@@ -62,8 +66,10 @@ void system_exit(int status) {
 }
 
 // A TCP reader that closes with data unread resets the connection: it went away all the same.
+// A terminal that has hung up fails writes with EIO, as a failing disk does; only the hang-up
+// tells the two apart.
 bool system_reader_went_away(SystemError error) {
-    return error == EPIPE || error == ECONNRESET;
+    return error == EPIPE || error == ECONNRESET || (error == EIO && output_hung_up());
 }
 
 const char *system_error_text(SystemError error) {
