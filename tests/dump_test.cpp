@@ -138,6 +138,11 @@ const Case cases[] = {
     {"another file's ID, without its volume", false, [](Fake &f) {
          f.output_volume_unknown = true, f.failures[{fstat_call, 2}] = EIO; },
      mixed.size(), "", "", Case::windows_only},
+    {"another file with the output's volume and index, written at another time", false,
+     [](Fake &f) { f.output_index_clash = true; }, mixed.size(), "", "", Case::windows_only},
+    {"the same, known by the file ID only", false,
+     [](Fake &f) { f.output_index_clash = true, f.failures[{fstat_call, 2}] = EIO; },
+     mixed.size(), "", "", Case::windows_only},
     {"the input, known by its file ID only", false,
      [](Fake &f) { f.failures[{fstat_call, 1}] = EIO; }, mixed.size(), "", "", Case::windows_only},
     {"an output the system cannot tell from the input", false, [](Fake &f) {

@@ -197,13 +197,19 @@ HANDLE WINAPI fake_get_std_handle(DWORD which) {
     return which == STD_OUTPUT_HANDLE ? fake_output : fake_error;
 }
 
+// The index a file is known by: the output's may be that of the first file, as under Wine two
+// files on two Unix file systems may share one.
+int file_index(HANDLE file) {
+    return file == fake_output && fake->output_index_clash ? 1 : index_of(file) + 1;
+}
+
 BOOL WINAPI fake_get_file_information(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
     if (fails(fstat_call))
         return failed_with(errno);
     const int index = index_of(file);
     *information = {};
     information->dwVolumeSerialNumber = 7;
-    information->nFileIndexLow = static_cast<DWORD>(index + 1);
+    information->nFileIndexLow = static_cast<DWORD>(file_index(file));
     if (index < 0)
         return TRUE;
     const File &data = fake->files[static_cast<std::size_t>(index)];
@@ -214,13 +220,18 @@ BOOL WINAPI fake_get_file_information(HANDLE file, LPBY_HANDLE_FILE_INFORMATION 
     return TRUE;
 }
 
-BOOL WINAPI fake_get_file_id(HANDLE file, FILE_INFO_BY_HANDLE_CLASS, LPVOID into, DWORD) {
+BOOL WINAPI fake_get_file_id(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID into, DWORD) {
     if (fails(file_id_call))
         return failed_with(errno);
+    if (kind == FileBasicInfo) { // created in one second, each file written at its own time
+        *static_cast<FILE_BASIC_INFO *>(into) = {};
+        static_cast<FILE_BASIC_INFO *>(into)->LastWriteTime.QuadPart = index_of(file) + 2;
+        return TRUE;
+    }
     auto *id = static_cast<FILE_ID_INFO *>(into);
     *id = {};
     id->VolumeSerialNumber = file == fake_output && fake->output_volume_unknown ? 0 : 7;
-    id->FileId.Identifier[0] = static_cast<BYTE>(index_of(file) + 1);
+    id->FileId.Identifier[0] = static_cast<BYTE>(file_index(file));
     return TRUE;
 }
 

@@ -27,6 +27,18 @@ char16_t wide_path[32768];
 
 enum class Sameness { different, same, cannot_tell };
 
+// On Windows a volume and an index name one file. Wine gives every file under a Unix root one
+// volume, and two Unix file systems may hold the same index: their times tell those apart (the
+// creation time, which Wine gives to the second, or the last write), and on Windows they
+// change nothing.
+bool told_apart(HANDLE a, HANDLE b) {
+    FILE_BASIC_INFO one, other;
+    return win32.get_file_information_ex(a, FileBasicInfo, &one, sizeof one) != 0 &&
+           win32.get_file_information_ex(b, FileBasicInfo, &other, sizeof other) != 0 &&
+           (one.CreationTime.QuadPart != other.CreationTime.QuadPart ||
+            one.LastWriteTime.QuadPart != other.LastWriteTime.QuadPart);
+}
+
 // Asks both handles the same way: by the volume and index of each (the file's `first`, when it
 // answered), or where a handle does not answer that (Wine's, for one made from a Unix
 // descriptor), by the file ID.
@@ -35,14 +47,14 @@ Sameness same_file(HANDLE a, const BY_HANDLE_FILE_INFORMATION *first, HANDLE b) 
     if (first != nullptr && win32.get_file_information(b, &second) != 0)
         return first->dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
                        first->nFileIndexHigh == second.nFileIndexHigh &&
-                       first->nFileIndexLow == second.nFileIndexLow
+                       first->nFileIndexLow == second.nFileIndexLow && !told_apart(a, b)
                    ? Sameness::same
                    : Sameness::different;
     FILE_ID_INFO one, other;
     if (win32.get_file_information_ex(a, FileIdInfo, &one, sizeof one) == 0 ||
         win32.get_file_information_ex(b, FileIdInfo, &other, sizeof other) == 0)
         return Sameness::cannot_tell;
-    if (std::memcmp(&one.FileId, &other.FileId, sizeof one.FileId) != 0)
+    if (std::memcmp(&one.FileId, &other.FileId, sizeof one.FileId) != 0 || told_apart(a, b))
         return Sameness::different;
     if (one.VolumeSerialNumber == other.VolumeSerialNumber)
         return Sameness::same;
