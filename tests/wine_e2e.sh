@@ -109,11 +109,13 @@ check "a reader that leaves a Windows pipe ends an endless run of zeros, status 
 kill $feeder 2>/dev/null || true
 
 # The output file named as input, from a Unix shell and through cmd, is refused: it would grow
-# as it is read. (A limit on the file's size ends a run that is not.)
+# as it is read. (A limit on the file's size ends a run that is not.) Whether Wine gives the
+# volume of a handle made from a Unix descriptor depends on the mounts it finds: where it does
+# not, the program cannot tell, and refuses all the same.
 printf 'abcdef' >"$dir/self.bin"
 (cd "$dir" && ulimit -f 2000 && status=0 && "$loader" "$exe" self.bin >>self.bin 2>self.err ||
     status=$? && echo $status >self_status)
-check "f >> f from a Unix shell: refused" grep -q '^morvalen: self.bin: cannot tell whether input file is output file' "$dir/self.err"
+check "f >> f from a Unix shell: refused" grep -qE '^morvalen: self.bin: (cannot tell whether )?input file is output file' "$dir/self.err"
 check "f >> f from a Unix shell: status 1" test "$(cat "$dir/self_status")" = 1
 (cd "$dir" && ulimit -f 2000 && "$loader" cmd /c "$exe_in_wine self.bin >> self.bin" 2>cmd.err) || true
 check "f >> f through cmd: refused" grep -q '^morvalen: self.bin: input file is output file' "$dir/cmd.err"
