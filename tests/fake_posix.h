@@ -112,5 +112,6 @@ const int reader_gone_status = 128 + SIGPIPE;
 const mode_t outputs_whose_reader_may_leave[] = {S_IFIFO, S_IFSOCK, S_IFCHR};
 const std::size_t largest_system_write = SIZE_MAX;
 const bool windows_face = false;
+const int seek_past_hole = 2; // the first puts the handle back after the hole query
 
 } // namespace

@@ -301,5 +301,6 @@ const int reader_gone_status = 1;
 const mode_t outputs_whose_reader_may_leave[] = {S_IFIFO};
 const std::size_t largest_system_write = text_part; // the CR LF writer takes parts
 const bool windows_face = true;
+const int seek_past_hole = 1;
 
 } // namespace

@@ -23,6 +23,7 @@ OpenOutcome open_input(const char *path, std::size_t unit, InputFile *file) {
     file->unit = unit;
     if (system_open(path, &file->handle, &file->kind) != no_error)
         return OpenOutcome::cannot_open;
+    file->skip_holes = file->kind.may_have_holes;
     if (file->kind.is_output || file->kind.may_be_output) {
         system_close(file->handle);
         return file->kind.is_output ? OpenOutcome::is_output_file : OpenOutcome::may_be_output_file;
@@ -64,27 +65,25 @@ std::size_t input_ready(const InputFile &file, const unsigned char **data) {
     return file.ended ? ready : ready - ready % file.unit;
 }
 
+// Where the system cannot say where a hole ends, or cannot move past it, the rest of the file
+// is read plainly.
 std::uint64_t input_skip_hole(InputFile *file) {
-    if (!file->kind.may_have_holes || file->start != file->end || file->ended ||
+    if (!file->skip_holes || file->start != file->end || file->ended ||
         file->position % file->unit != 0 || file->position >= file->kind.size)
         return 0;
     std::uint64_t hole_end = 0;
-    std::uint64_t target = file->position;
-    if (system_hole_end(file->handle, file->position, file->kind.size, &hole_end) == no_error)
-        target = hole_end / file->unit * file->unit; // the unit with the data is read as usual
-    else
-        file->kind.may_have_holes = false; // read the rest plainly
-    // The query may have moved the handle: it goes where reading resumes, or back.
-    if (target > file->position) {
-        if (system_seek(file->handle, target) == no_error) {
-            const std::uint64_t skipped = target - file->position;
-            file->position = target;
-            return skipped;
-        }
-        file->kind.may_have_holes = false;
+    const SystemError error =
+        system_hole_end(file->handle, file->position, file->kind.size, &hole_end);
+    const std::uint64_t target = hole_end / file->unit * file->unit; // its data unit is read
+    if (error == no_error && target > file->position &&
+        system_seek(file->handle, target) == no_error) {
+        const std::uint64_t skipped = target - file->position;
+        file->position = target;
+        return skipped;
     }
-    const SystemError error = system_seek(file->handle, file->position);
-    if (error != no_error)
+    if (error != no_error || target > file->position)
+        file->skip_holes = false;
+    if (error != no_error && error != cannot_tell)
         end_with_error(file, error);
     return 0;
 }

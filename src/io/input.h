@@ -16,6 +16,7 @@ struct InputFile {
     std::uint64_t position = 0;   // of the next byte to read from the system
     std::size_t start = 0;        // the bytes handed over so far from the buffer
     std::size_t end = 0;          // the bytes in the buffer
+    bool skip_holes = false;      // holes may be skipped: the file may have them, and asking works
     bool ended = false;           // the source delivered nothing, or failed
     SystemError error = no_error; // the error that ended it
 };

@@ -122,12 +122,16 @@ SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t co
 SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
                             std::uint64_t expected_size, std::uint64_t *hole_end) {
 #if defined(SEEK_DATA) && defined(SEEK_HOLE)
-    const off_t data = posix.lseek(descriptor(handle), static_cast<off_t>(position), SEEK_DATA);
+    const auto at = static_cast<off_t>(position);
+    const off_t data = posix.lseek(descriptor(handle), at, SEEK_DATA);
     const SystemError error = data >= 0 ? no_error : errno;
+    // The answer moved the handle: it goes back, or nothing more can be read.
+    if (data >= 0 && data != at && posix.lseek(descriptor(handle), at, SEEK_SET) != at)
+        return errno;
     // The size after the answer: a file cut short while it was asked would lose its last block.
     struct stat file {};
     if (posix.fstat(descriptor(handle), &file) != 0)
-        return errno;
+        return cannot_tell;
     const auto size = static_cast<std::uint64_t>(file.st_size);
     if (size != expected_size || position >= size)
         return cannot_tell;
@@ -136,7 +140,7 @@ SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
     else if (error == ENXIO) // no data after it, but tmpfs says so of data in the last page too
         *hole_end = std::max(position, (size - 1) / last_page_at_most * last_page_at_most);
     else
-        return error;
+        return cannot_tell;
     return *hole_end >= position && *hole_end <= size ? no_error : cannot_tell;
 #else
     (void)handle, (void)position, (void)expected_size, (void)hole_end;

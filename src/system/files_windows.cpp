@@ -135,11 +135,11 @@ SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
             ? no_error
             : last_error();
     if (error != no_error && error != ERROR_MORE_DATA)
-        return error;
+        return cannot_tell;
     // The size after the answer: a file cut short while it was asked would lose its last block.
     LARGE_INTEGER size;
     if (win32.get_file_size(handle_of(handle), &size) == 0)
-        return last_error();
+        return cannot_tell;
     const std::size_t listed = answer_size / sizeof *ranges;
     if (static_cast<std::uint64_t>(size.QuadPart) != expected_size ||
         (error == ERROR_MORE_DATA && listed == 0))

@@ -39,11 +39,13 @@ SystemError system_close(SystemHandle handle);
 SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t count,
                         std::size_t *got);
 
-// Where a hole that starts at `position` ends: the next data, or the end of the file. Fails with
-// cannot_tell when the file's size is no longer `expected_size`. Either way the handle's
-// position is left undefined: the caller seeks where it wants.
+// Where a hole that starts at `position` ends: the next data, or the end of the file. The
+// handle's position is left as it was. Fails with cannot_tell where the system cannot say (the
+// file's size is no longer `expected_size`, say): the file may still be read on. Any other
+// error leaves the handle unfit to read on.
 SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
                             std::uint64_t expected_size, std::uint64_t *hole_end);
+// Moves the handle to `position`; one that fails moves nothing.
 SystemError system_seek(SystemHandle handle, std::uint64_t position);
 
 // Writes all of `length` bytes to standard output, or to standard error.
