@@ -5,7 +5,7 @@
 // as a file, pipe or terminal whose reader may leave, and a clock that moves only when told.
 // fake_posix.h and fake_windows.h put it under the program's calls of each system.
 
-#include "dump/dump.h"
+#include "driver/driver.h"
 #include "io/output.h"
 
 #include <cerrno>

@@ -16,7 +16,7 @@ bool dump(Fake &script, const std::string &path = "f") {
     return with_fake(script, [&] {
         prepare_output();
         output_flush(); // starts the clock for output that waits
-        const bool ok = process(path.c_str());
+        const bool ok = show_file(path.c_str());
         output_flush();
         return ok;
     });

@@ -7,3 +7,7 @@ int view_files(int argument_count, char **arguments);
 
 // The same without clearing the console.
 int dump_paths(int argument_count, char **arguments);
+
+// Dumps the file at `path`, with no title, and says what became of it: the open error line in
+// the output, or a message on standard error. Returns true when the whole file was dumped.
+bool show_file(const char *path);

@@ -4,6 +4,8 @@
 #include "driver.h"
 #include "title.h"
 
+#include <cstdio>
+
 namespace {
 
 void print_header_line(const char *path) {
@@ -11,6 +13,25 @@ void print_header_line(const char *path) {
     output_text(path);
     output_end_line();
     output_end_line();
+}
+
+// The line ends with a newline and then one space, as it always has: the next title block
+// starts one column in, and whoever reads the output may rely on it.
+void print_open_error(const char *path) {
+    output_text("Error:fopen  ");
+    output_text(path);
+    output_end_line();
+    output_text(" ");
+}
+
+// The reason, and where in the file reading stopped, in the digits of the dump's offsets: after
+// a "*" line the reader could not tell otherwise.
+void report_read_error(const char *path, const DumpOutcome &outcome) {
+    char reason[640];
+    std::snprintf(reason, sizeof reason, "%.512s (at offset %04llx)",
+                  system_error_text(outcome.read_error),
+                  static_cast<unsigned long long>(outcome.stopped_at));
+    report(path, reason);
 }
 
 } // namespace
@@ -26,9 +47,24 @@ int dump_paths(int argument_count, char **arguments) {
     for (int i = 1; i < argument_count; ++i) {
         output_text(title_block, sizeof title_block - 1);
         print_header_line(arguments[i]);
-        if (!process(arguments[i]))
+        if (!show_file(arguments[i]))
             status = 1;
     }
     output_flush();
     return status;
+}
+
+// A path that is the output itself is named on standard error; one that does not open otherwise
+// gets the open error line in the output.
+bool show_file(const char *path) {
+    const DumpOutcome outcome = process(path);
+    if (outcome.output == Sameness::same)
+        report(path, "input file is output file");
+    else if (outcome.output == Sameness::cannot_tell)
+        report(path, "cannot tell whether input file is output file");
+    else if (outcome.open_error != no_error)
+        print_open_error(path);
+    else if (outcome.read_error != no_error)
+        report_read_error(path, outcome);
+    return outcome.open_error == no_error && outcome.read_error == no_error;
 }

@@ -5,7 +5,6 @@
 #include "line.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -18,15 +17,6 @@ struct DumpState {
     bool shown_any = false;                    // a line of this file is out
     bool marker_out = false;                   // the "*" of the current run of repeats is out
 };
-
-// The line ends with a newline and then one space, as it always has: the next title block
-// starts one column in, and whoever reads the output may rely on it.
-void print_open_error(const char *name) {
-    output_text("Error:fopen  ");
-    output_text(name);
-    output_end_line();
-    output_text(" ");
-}
 
 void show_line(DumpState *state, const unsigned char *block, std::size_t count) {
     output_commit(state->format(output_room(line_room), state->offset, block, count));
@@ -110,37 +100,17 @@ void before_reading(const InputFile &file) {
     output_stop_if_reader_gone();
 }
 
-// Says why a path was not dumped: on standard error when it is the output itself, otherwise
-// with the open error line in the output.
-void report_not_opened(const char *name, OpenOutcome outcome) {
-    if (outcome == OpenOutcome::is_output_file)
-        report(name, "input file is output file");
-    else if (outcome == OpenOutcome::may_be_output_file)
-        report(name, "cannot tell whether input file is output file");
-    else
-        print_open_error(name);
-}
-
-// The reason, and where in the file reading stopped, in the digits of the dump's offsets: after
-// a "*" line the reader could not tell otherwise.
-void report_read_error(const char *name, const InputFile &file) {
-    char reason[640];
-    std::snprintf(reason, sizeof reason, "%.512s (at offset %04llx)", system_error_text(file.error),
-                  static_cast<unsigned long long>(file.position));
-    report(name, reason);
-}
-
 } // namespace
 
-bool process(const char *name) {
+DumpOutcome process(const char *name) {
     if (input_open_may_wait(name)) // a FIFO's open waits for a writer: show the header first
         output_flush();
     InputFile file;
-    const OpenOutcome opened = open_input(name, block_size, &file);
-    if (opened != OpenOutcome::opened) {
-        report_not_opened(name, opened);
-        return false;
-    }
+    DumpOutcome outcome;
+    outcome.open_error = open_input(name, block_size, &file);
+    outcome.output = file.kind.output;
+    if (outcome.open_error != no_error)
+        return outcome;
     DumpState state;
     for (;;) {
         skip_hole(&state, &file);
@@ -156,9 +126,7 @@ bool process(const char *name) {
         input_consume(&file, ready);
     }
     close_input(&file);
-    if (file.error != no_error) {
-        report_read_error(name, file);
-        return false;
-    }
-    return true;
+    outcome.read_error = file.error;
+    outcome.stopped_at = file.position;
+    return outcome;
 }

@@ -1,9 +1,17 @@
 #pragma once
 
+#include "../system/system.h"
+
+#include <cstdint>
+
+// What became of one file's dump, for whoever tells the user.
+struct DumpOutcome {
+    SystemError open_error = no_error;     // it did not open: missing, unreadable, a directory,
+    Sameness output = Sameness::different; // or refused_as_output, when it is the output
+    SystemError read_error = no_error;     // reading stopped early with this error,
+    std::uint64_t stopped_at = 0;          // at this offset in the file
+};
+
 // Dumps the file at `name` to the output in lines of 16 bytes, with each run of blocks that
-// repeat the last shown block standing as one "*" line. A path that cannot be opened, or names
-// a directory, gets the open error line instead.
-//
-// Returns true when the whole file was dumped; false when it could not be opened or read, or
-// is the file the output goes to (both of those are also reported on standard error).
-bool process(const char *name);
+// repeat the last shown block standing as one "*" line, and says what became of it.
+DumpOutcome process(const char *name);

@@ -18,17 +18,12 @@ bool input_open_may_wait(const char *path) {
     return system_open_may_wait(path);
 }
 
-OpenOutcome open_input(const char *path, std::size_t unit, InputFile *file) {
+SystemError open_input(const char *path, std::size_t unit, InputFile *file) {
     *file = InputFile{};
     file->unit = unit;
-    if (system_open(path, &file->handle, &file->kind) != no_error)
-        return OpenOutcome::cannot_open;
-    file->skip_holes = file->kind.may_have_holes;
-    if (file->kind.is_output || file->kind.may_be_output) {
-        system_close(file->handle);
-        return file->kind.is_output ? OpenOutcome::is_output_file : OpenOutcome::may_be_output_file;
-    }
-    return OpenOutcome::opened;
+    const SystemError error = system_open(path, &file->handle, &file->kind);
+    file->skip_holes = error == no_error && file->kind.may_have_holes;
+    return error;
 }
 
 void close_input(InputFile *file) {

@@ -21,16 +21,10 @@ struct InputFile {
     SystemError error = no_error; // the error that ended it
 };
 
-enum class OpenOutcome {
-    opened,
-    cannot_open,        // missing, unreadable, or a directory
-    is_output_file,     // the very file, pipe or FIFO that standard output writes to
-    may_be_output_file, // the system cannot tell whether it is; reading it might grow it
-};
-
 // True when opening `path` may wait, as a FIFO's open waits for a writer.
 bool input_open_may_wait(const char *path);
-OpenOutcome open_input(const char *path, std::size_t unit, InputFile *file);
+// Opens `path` as system_open does: the output itself is refused, as `file->kind.output` says.
+SystemError open_input(const char *path, std::size_t unit, InputFile *file);
 void close_input(InputFile *file);
 
 // True when less than a unit is ready and the source may give more: input_read_more is next.

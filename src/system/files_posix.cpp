@@ -18,14 +18,15 @@ int descriptor(SystemHandle handle) {
 
 // A file, pipe, FIFO or block device named as input while the output goes into it would read
 // the dump back. A block device may be named by any of its nodes.
-bool same_file_as_output(const struct stat &file) {
+Sameness same_file_as_output(const struct stat &file) {
     struct stat output {};
     if (posix.fstat(STDOUT_FILENO, &output) != 0)
-        return false;
-    if (S_ISBLK(output.st_mode))
-        return S_ISBLK(file.st_mode) && output.st_rdev == file.st_rdev;
-    return (S_ISREG(output.st_mode) || S_ISFIFO(output.st_mode)) && output.st_dev == file.st_dev &&
-           output.st_ino == file.st_ino;
+        return Sameness::different;
+    const bool same = S_ISBLK(output.st_mode)
+                          ? S_ISBLK(file.st_mode) && output.st_rdev == file.st_rdev
+                          : (S_ISREG(output.st_mode) || S_ISFIFO(output.st_mode)) &&
+                                output.st_dev == file.st_dev && output.st_ino == file.st_ino;
+    return same ? Sameness::same : Sameness::different;
 }
 
 // The descriptor that a path such as /dev/stdin or /dev/fd/3 names, or -1.
@@ -79,12 +80,13 @@ SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind
     if (fd < 0)
         return errno;
     struct stat file {};
-    if (posix.fstat(fd, &file) != 0 || S_ISDIR(file.st_mode)) {
-        const SystemError error = S_ISDIR(file.st_mode) ? EISDIR : errno;
+    const bool known = posix.fstat(fd, &file) == 0;
+    const SystemError error = !known ? errno : S_ISDIR(file.st_mode) ? EISDIR : no_error;
+    kind->output = known ? same_file_as_output(file) : Sameness::different;
+    if (error != no_error || kind->output != Sameness::different) {
         posix.close(fd);
-        return error;
+        return error != no_error ? error : refused_as_output;
     }
-    kind->is_output = same_file_as_output(file);
     kind->can_wait = !S_ISREG(file.st_mode);
 #if defined(SEEK_DATA) && defined(SEEK_HOLE)
     kind->may_have_holes = looks_sparse(file);

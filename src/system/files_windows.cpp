@@ -25,8 +25,6 @@ SystemError last_error() {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows names are in 16-bit units");
 char16_t wide_path[32768];
 
-enum class Sameness { different, same, cannot_tell };
-
 // On Windows a volume and an index name one file. Wine gives every file under a Unix root one
 // volume, and two Unix file systems may hold the same index: their times tell those apart (the
 // creation time, which Wine gives to the second, or the last write), and on Windows they
@@ -86,9 +84,11 @@ SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind
         return last_error();
     BY_HANDLE_FILE_INFORMATION information{};
     const bool answered = win32.get_file_information(file, &information) != 0;
-    const Sameness output = same_file_as_output(file, answered ? &information : nullptr);
-    kind->is_output = output == Sameness::same;
-    kind->may_be_output = output == Sameness::cannot_tell;
+    kind->output = same_file_as_output(file, answered ? &information : nullptr);
+    if (kind->output != Sameness::different) {
+        win32.close_handle(file);
+        return refused_as_output;
+    }
     kind->can_wait = win32.get_file_type(file) != FILE_TYPE_DISK;
     kind->may_have_holes = !kind->can_wait && answered &&
                            (information.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;

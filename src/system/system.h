@@ -15,20 +15,26 @@ using SystemError = int;
 constexpr SystemError no_error = 0;
 // The system cannot tell: it keeps no holes, or the file is no longer as it was.
 constexpr SystemError cannot_tell = -1;
+// The file to be read is standard output's own, or one the system cannot tell from it.
+constexpr SystemError refused_as_output = -2;
 
 // The largest file position the systems allow: no read may reach past it.
 constexpr std::uint64_t largest_file_position = INT64_MAX;
 
+// Whether a file is the very file, pipe, FIFO or block device that standard output writes to.
+enum class Sameness { different, same, cannot_tell };
+
 // What the reader needs to know of an open file.
 struct SourceKind {
-    bool is_output = false;      // the very file, pipe or FIFO that standard output writes to
-    bool may_be_output = false;  // the system cannot tell whether it is: refused all the same
+    Sameness output = Sameness::different; // where not different, the file is not left open
     bool can_wait = true;        // not a regular file: a pipe, a terminal, a device, a socket
     bool may_have_holes = false; // a regular file with fewer blocks allocated than its size needs
     std::uint64_t size = 0;      // at the open, where holes may be skipped
 };
 
-// Opens `path` for reading. A directory does not open.
+// Opens `path` for reading. A directory does not open, and nor does the output itself, nor a
+// file the system cannot tell from it, since reading it might grow it: those fail with
+// refused_as_output, and `kind->output` says which.
 SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind);
 
 // True when opening `path` may wait, as a FIFO's open waits for a writer.
