@@ -1,6 +1,7 @@
 // What only POSIX systems do: sockets named by their descriptors, and the signal of a write
 // that meets no reader.
 
+#include "console/console.h"
 #include "fake_system.h"
 #include "reference.h"
 
@@ -18,6 +19,22 @@ TEST(Dump, SocketsThroughTheirDescriptors) {
         dump(fake, path);
         const bool own = path.back() == 'n' || path.back() == '0' || path.back() == '9';
         EXPECT_EQ(fake.out, own ? reference_dump("abc") : "Error:fopen  " + path + "\n ") << path;
+    }
+}
+
+// The terminal's own clear sequence goes to the terminal, and only from its foreground job.
+TEST(Console, ClearedThroughTheTerminal) {
+    setenv("TERM", "xterm", 1);
+    for (const auto &[tty, background, sent] : {std::tuple{"/dev/tty", false, "\33[H\33[2J"},
+                                                {"/dev/tty", true, ""},
+                                                {"none", false, ""}}) {
+        Fake fake;
+        fake.files = {file_of(tty, "")};
+        fake.files[0].type = S_IFCHR;
+        fake.in_background = background;
+        with_fake(fake, [] { return clear_console(), 0; });
+        EXPECT_EQ(fake.out, sent) << tty << background;
+        EXPECT_TRUE(fake.open.empty());
     }
 }
 

@@ -70,7 +70,8 @@ struct Fake {
     bool output_index_clash = false;    // the output has the first file's volume and index
     bool hide_last_page = false;        // "no more data" where the last 4 KiB page holds data
     std::function<void()> during_hole_query;
-    bool in_process = false; // the program's end throws Ended; its errors are kept, unshown
+    bool in_process = false;    // the program's end throws Ended; its errors are kept, unshown
+    bool in_background = false; // the program's group is not the terminal's foreground one
     std::uint64_t now_ms = 5000;
     std::uint64_t bytes_read = 0, read_at_most = UINT64_MAX; // past it, reads fail with EFBIG
     std::function<void(int)> before_read;                    // with the read's number, from 1

@@ -100,6 +100,8 @@ const PosixCalls fake_calls = {
             throw Ended{status};
         std::exit(status);
     },
+    [](int) { return pid_t{fake->in_background ? 2 : 1}; }, // the terminal's foreground group
+    [] { return pid_t{1}; },
 };
 
 // Runs `body` with the fake in place of the system.

@@ -1,10 +1,10 @@
 #include "console.h"
 
+#include "../system/posix_calls.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
 
 #ifdef MORVALEN_HAVE_TERMINFO
 #include <curses.h>
@@ -21,7 +21,7 @@ char sequence[256];
 std::size_t sequence_length = 0;
 
 void send_gathered() {
-    if (sequence_length > 0 && write(terminal, sequence, sequence_length) < 0) {
+    if (sequence_length > 0 && posix.write(terminal, sequence, sequence_length) < 0) {
         // A terminal that refuses the sequence is simply not cleared.
     }
     sequence_length = 0;
@@ -60,13 +60,13 @@ void clear_console() {
 #ifdef MORVALEN_HAVE_TERMINFO
     // The controlling terminal, not standard output: with the output redirected to a file,
     // the screen is still cleared and the file holds no control codes.
-    const int tty = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int tty = posix.open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (tty < 0)
         return;
     // Only the job in the terminal's foreground may clear it: a background job would wipe
     // another program's screen, or be stopped for writing to the terminal.
-    if (tcgetpgrp(tty) == getpgrp())
+    if (posix.tcgetpgrp(tty) == posix.getpgrp())
         send_clear_sequence(tty);
-    close(tty);
+    posix.close(tty);
 #endif
 }

@@ -22,6 +22,8 @@ PosixCalls posix = {
     ::clock_gettime,
     std::raise,
     std::exit,
+    ::tcgetpgrp,
+    ::getpgrp,
 };
 
 bool would_block(int error) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// Every POSIX call that the program's input and output make goes through this table, so that
-// the tests can put a scripted system underneath. It holds the system's own calls.
+// Every POSIX call that the program's input, output and console make goes through this table,
+// so that the tests can put a scripted system underneath. It holds the system's own calls.
 
 #include <ctime>
 #include <poll.h>
@@ -21,6 +21,8 @@ struct PosixCalls {
     int (*clock_gettime)(clockid_t clock, struct timespec *now);
     int (*raise)(int signal);
     void (*exit)(int status);
+    pid_t (*tcgetpgrp)(int fd);
+    pid_t (*getpgrp)();
 };
 
 extern PosixCalls posix;
