@@ -244,14 +244,6 @@ BOOL WINAPI fake_get_console_mode(HANDLE console, LPDWORD) {
     return console == fake_output && type_of(console) == S_IFCHR ? TRUE : FALSE;
 }
 
-int WINAPI fake_to_wide(UINT page, DWORD flags, LPCCH text, int length, LPWSTR wide, int room) {
-    if (fails(convert_call)) {
-        failed_with(errno);
-        return 0;
-    }
-    return MultiByteToWideChar(page, flags, text, length, wide, room);
-}
-
 DWORD WINAPI fake_get_tick_count() {
     return static_cast<DWORD>(fake->now_ms);
 }
@@ -268,27 +260,16 @@ void fake_exit(int status) {
 }
 
 const Win32Calls fake_calls = {
-    fake_create_file,
-    fake_close_handle,
-    fake_read_file,
-    fake_write_file,
-    fake_set_file_pointer,
-    fake_get_file_type,
-    fake_get_std_handle,
-    fake_get_file_information,
-    fake_get_file_id,
-    fake_get_file_size,
-    fake_device_io_control,
-    fake_get_console_mode,
-    fake_write_console,
-    fake_to_wide,
-    fake_get_screen_buffer_info,
-    fake_fill_characters,
-    fake_fill_attributes,
-    fake_set_cursor_position,
-    fake_get_tick_count,
-    fake_pipe_state,
-    fake_exit,
+    fake_create_file,         fake_close_handle,
+    fake_read_file,           fake_write_file,
+    fake_set_file_pointer,    fake_get_file_type,
+    fake_get_std_handle,      fake_get_file_information,
+    fake_get_file_id,         fake_get_file_size,
+    fake_device_io_control,   fake_get_console_mode,
+    fake_write_console,       fake_get_screen_buffer_info,
+    fake_fill_characters,     fake_fill_attributes,
+    fake_set_cursor_position, fake_get_tick_count,
+    fake_pipe_state,          fake_exit,
 };
 
 // Runs `body` with the fake in place of the system.

@@ -6,10 +6,7 @@
 
 namespace {
 
-// The console takes text in parts of this many bytes, each turned into wide characters.
-constexpr std::size_t console_part = text_part;
-
-// A UTF-8 sequence cut at the end of one write is kept for the next, for the console needs
+// A UTF-8 sequence cut at the end of one part is kept for the next, for the console needs
 // whole characters.
 char cut_sequence[4];
 std::size_t cut_length = 0;
@@ -28,26 +25,21 @@ std::size_t unfinished_tail(const char *data, std::size_t length) {
 }
 
 // A part's bytes make at most as many wide characters.
-wchar_t wide_text[console_part];
+wchar_t wide_text[text_part];
 
 DWORD write_wide(HANDLE console, const char *data, std::size_t length) {
-    while (length > 0) {
-        std::size_t part = length < console_part ? length : console_part;
-        if (part < length) // a character cut by the split goes with the next part
-            part -= unfinished_tail(data, part);
-        const int count = win32.to_wide(CP_UTF8, 0, data, static_cast<int>(part), wide_text,
-                                        static_cast<int>(sizeof wide_text / sizeof *wide_text));
-        if (count == 0 && part > 0)
+    if (length == 0)
+        return 0;
+    const int count = MultiByteToWideChar(CP_UTF8, 0, data, static_cast<int>(length), wide_text,
+                                          static_cast<int>(sizeof wide_text / sizeof *wide_text));
+    if (count == 0)
+        return GetLastError();
+    for (int done = 0; done < count;) {
+        DWORD wrote = 0;
+        if (win32.write_console(console, wide_text + done, static_cast<DWORD>(count - done), &wrote,
+                                nullptr) == 0)
             return GetLastError();
-        for (int done = 0; done < count;) {
-            DWORD wrote = 0;
-            if (win32.write_console(console, wide_text + done, static_cast<DWORD>(count - done),
-                                    &wrote, nullptr) == 0)
-                return GetLastError();
-            done += static_cast<int>(wrote);
-        }
-        data += part;
-        length -= part;
+        done += static_cast<int>(wrote);
     }
     return 0;
 }

@@ -8,9 +8,6 @@ namespace {
 
 // WriteFile takes a 32-bit count: larger writes go in parts of this size.
 constexpr DWORD largest_write = DWORD{1} << 30;
-// The text is given its CR LF line ends in parts of this many bytes.
-constexpr std::size_t crlf_part = text_part;
-
 SystemError write_file(HANDLE file, const char *data, std::size_t length) {
     while (length > 0) {
         const DWORD part = length < largest_write ? static_cast<DWORD>(length) : largest_write;
@@ -23,27 +20,27 @@ SystemError write_file(HANDLE file, const char *data, std::size_t length) {
     return no_error;
 }
 
-// Lines end in CR LF, as in every Windows console program: each LF gets its CR on the way out.
-char crlf_text[2 * crlf_part];
+// Lines end in CR LF, as in every Windows console program: each LF gets its CR on the way out,
+// and the text goes in parts that fill this buffer.
+char crlf_text[text_part];
 
 SystemError write_with_crlf(HANDLE to, const char *data, std::size_t length) {
     DWORD mode = 0;
     const bool console = win32.get_console_mode(to, &mode) != 0;
     while (length > 0) {
-        const std::size_t part = length < crlf_part ? length : crlf_part;
-        std::size_t out = 0;
-        for (std::size_t i = 0; i < part; ++i) {
-            if (data[i] == '\n')
+        std::size_t taken = 0, out = 0;
+        for (; taken < length && out + 2 <= sizeof crlf_text; ++taken) {
+            if (data[taken] == '\n')
                 crlf_text[out++] = '\r';
-            crlf_text[out++] = data[i];
+            crlf_text[out++] = data[taken];
         }
         const SystemError error = console
                                       ? static_cast<SystemError>(write_console(to, crlf_text, out))
                                       : write_file(to, crlf_text, out);
         if (error != no_error)
             return error;
-        data += part;
-        length -= part;
+        data += taken;
+        length -= taken;
     }
     return no_error;
 }

@@ -46,7 +46,6 @@ Win32Calls win32 = {
     DeviceIoControl,
     GetConsoleMode,
     WriteConsoleW,
-    MultiByteToWideChar,
     GetConsoleScreenBufferInfo,
     FillConsoleOutputCharacterW,
     FillConsoleOutputAttribute,

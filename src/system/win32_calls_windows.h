@@ -1,7 +1,9 @@
 #pragma once
 
-// Every Win32 call that the program's input, output and console make goes through this table,
-// so that the tests can put a scripted system underneath. It holds the system's own calls.
+// Every Win32 call that the program's input, output and console make on files, pipes, the
+// console and the process goes through this table, so that the tests can put a scripted system
+// underneath; it holds the system's own calls. What only asks the thread's last error, turns
+// text from one form into another, words an error or finds a function is called directly.
 
 #include <windows.h>
 
@@ -22,7 +24,6 @@ struct Win32Calls {
     decltype(&DeviceIoControl) device_io_control;
     decltype(&GetConsoleMode) get_console_mode;
     decltype(&WriteConsoleW) write_console;
-    decltype(&MultiByteToWideChar) to_wide;
     decltype(&GetConsoleScreenBufferInfo) get_screen_buffer_info;
     decltype(&FillConsoleOutputCharacterW) fill_characters;
     decltype(&FillConsoleOutputAttribute) fill_attributes;
