@@ -30,8 +30,7 @@ enum Call {
     seek_call,
     hole_call,
     fstat_call,
-    file_id_call, // and the two below: Windows only
-    convert_call,
+    file_id_call, // Windows only
     calls
 };
 
@@ -191,7 +190,8 @@ auto with_calls(Calls *calls, const Calls &fake_calls, Fake &script, Body body) 
     return body();
 }
 
-// Whether the file is sparse, as a careful tool tells: fewer 512-byte units than its size.
+// The bytes the file's extents take on disk, in 512-byte units: a file is sparse, as a careful
+// tool tells, where that is less than its size.
 std::uint64_t allocated_bytes(const File &file) {
     std::uint64_t units = 0;
     for (const auto &extent : file.extents)

@@ -15,7 +15,6 @@ namespace {
 bool dump(Fake &script, const std::string &path = "f") {
     return with_fake(script, [&] {
         prepare_output();
-        output_flush(); // starts the clock for output that waits
         const bool ok = show_file(path.c_str());
         output_flush();
         return ok;

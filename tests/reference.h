@@ -71,8 +71,8 @@ inline std::string shaped_data(std::mt19937_64 &random, std::size_t limit) {
             run += block;
         if (kind == 1 && below(2))
             run[below(run.size())] ^= static_cast<char>(1 + below(255));
-        if (kind ==
-            3) { // from a block boundary: the last block changed in one half, then as it was
+        // From a block boundary: the last block changed in one half, then as it was.
+        if (kind == 3) {
             data.resize(data.size() / 16 * 16);
             const std::string last = data.size() >= 16 ? data.substr(data.size() - 16) : block;
             run = last;

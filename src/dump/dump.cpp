@@ -14,15 +14,18 @@ struct DumpState {
     LineFormat format = fastest_line_format(); // chosen once a file, not once a line
     unsigned char last_shown[block_size] = {}; // the block of the last line shown
     std::uint64_t offset = 0;                  // of the next block
-    bool shown_any = false;                    // a line of this file is out
     bool marker_out = false;                   // the "*" of the current run of repeats is out
 };
+
+// Every block counted was shown or collapsed after one shown: a line is out once any is counted.
+bool shown_any(const DumpState &state) {
+    return state.offset != 0;
+}
 
 void show_line(DumpState *state, const unsigned char *block, std::size_t count) {
     output_commit(state->format(output_room(line_room), state->offset, block, count));
     std::memcpy(state->last_shown, block, block_size);
     state->offset += block_size;
-    state->shown_any = true;
     state->marker_out = false;
 }
 
@@ -50,8 +53,8 @@ std::size_t repeated_run(const unsigned char *data, std::size_t count) {
     return run;
 }
 
-// One block against another. The compiler compares a fixed 16 bytes for equality in place, in
-// words of the machine's width, with no call: two on 64-bit x86, four on 32-bit.
+// One block against another: a comparison of a fixed 16 bytes, which compilers make in place,
+// with no call.
 bool same_block(const unsigned char *a, const unsigned char *b) {
     return std::memcmp(a, b, block_size) == 0;
 }
@@ -63,7 +66,7 @@ bool is_zero_block(const unsigned char *block) {
 
 // A hole reads as zeros: after a shown zero block, it is one more run of repeats.
 void skip_hole(DumpState *state, InputFile *file) {
-    if (!state->shown_any || !is_zero_block(state->last_shown))
+    if (!shown_any(*state) || !is_zero_block(state->last_shown))
         return;
     const std::uint64_t hole = input_skip_hole(file);
     if (hole > 0)
@@ -77,7 +80,7 @@ void dump_blocks(DumpState *state, const unsigned char *data, std::size_t count)
         const std::size_t left = static_cast<std::size_t>(end - data);
         // Only a full block can repeat: a short last block is always shown, so no byte of the
         // file goes missing from the dump.
-        if (state->shown_any && left >= block_size && same_block(data, state->last_shown)) {
+        if (shown_any(*state) && left >= block_size && same_block(data, state->last_shown)) {
             const std::size_t run = repeated_run(data, left);
             show_repeats(state, run);
             data += run;

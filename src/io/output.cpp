@@ -14,7 +14,7 @@ char output_buffer[output_file_write_size];
 
 // Output that waits longer than this is written out even while the input keeps coming.
 constexpr std::uint64_t stale_after_ms = 100;
-std::uint64_t last_flush_ms = 0;
+std::uint64_t last_flush_ms = 0; // or when the output was prepared
 
 // Nothing more can be written: what is left is dropped, and the program ends as a filter does
 // when its reader has gone, with no message.
@@ -41,7 +41,7 @@ void prepare_output() {
     const bool pipe = system_output_is_pipe();
     output = {output_buffer,
               output_buffer + (pipe ? output_pipe_write_size : sizeof output_buffer)};
-    last_flush_ms = 0;
+    last_flush_ms = system_milliseconds();
 }
 
 void output_flush() {
@@ -55,8 +55,6 @@ void output_flush() {
 
 void output_flush_if_stale() {
     const std::uint64_t now = system_milliseconds();
-    if (last_flush_ms == 0) // the first look starts the clock
-        last_flush_ms = now;
     if (output.cursor != output_buffer && now - last_flush_ms >= stale_after_ms)
         output_flush();
 }
