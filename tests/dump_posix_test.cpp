@@ -30,7 +30,6 @@ TEST(Console, ClearedThroughTheTerminal) {
                                                 {"none", false, ""}}) {
         Fake fake;
         fake.files = {file_of(tty, "")};
-        fake.files[0].type = S_IFCHR;
         fake.in_background = background;
         with_fake(fake, [] { return clear_console(), 0; });
         EXPECT_EQ(fake.out, sent) << tty << background;
