@@ -10,14 +10,16 @@
 // must have 16 readable bytes, whatever `count` is; `out` must have line_room bytes.
 //
 // format_line_by_table goes byte by byte from ready tables, everywhere. The vector ways are
-// built only for their processor family: SSSE3 shuffles on x86; each is run only where the
-// processor has it. All give the same bytes.
+// built only for their processor family: SSSE3 shuffles on x86, NEON on ARM; each is run only
+// where the processor has it. All give the same bytes.
 using LineFormat = char *(*)(char *out, std::uint64_t offset, const unsigned char *buf,
                              std::size_t count);
 char *format_line_by_table(char *out, std::uint64_t offset, const unsigned char *buf,
                            std::size_t count);
 char *format_line_by_ssse3(char *out, std::uint64_t offset, const unsigned char *buf,
                            std::size_t count);
+char *format_line_by_neon(char *out, std::uint64_t offset, const unsigned char *buf,
+                          std::size_t count);
 
 // The fastest way this build holds and this processor runs, chosen once.
 LineFormat fastest_line_format();

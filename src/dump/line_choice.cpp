@@ -1,5 +1,10 @@
 #include "line.h"
 
+#if defined(__arm__) && !defined(MORVALEN_LINE_TABLES_ONLY)
+#include <asm/hwcap.h>
+#include <sys/auxv.h>
+#endif
+
 namespace {
 
 // The vector way this build holds, where this processor runs it; null otherwise. The build of
@@ -10,6 +15,11 @@ LineFormat vector_way() {
 #elif defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
     return __builtin_cpu_supports("ssse3") != 0 ? format_line_by_ssse3 : nullptr;
+#elif defined(__aarch64__)
+    return format_line_by_neon; // every AArch64 processor has Advanced SIMD
+#elif defined(__arm__)
+    // Built for the baseline that lacks NEON; the kernel tells whether this processor has it.
+    return (getauxval(AT_HWCAP) & HWCAP_NEON) != 0 ? format_line_by_neon : nullptr;
 #else
     return nullptr;
 #endif
