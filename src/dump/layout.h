@@ -42,5 +42,6 @@ constexpr std::size_t longest_line =
     offset_most_digits + offset_gap + hex_column + separator + block_size + 1;
 
 // The room a line needs at `out`: the longest line and the spill of the fixed-width stores that
-// write it (up to two 16-byte stores of blanks begun just after a short line's characters).
+// write it (up to two 16-byte stores of blanks begun just after a short line's characters). Each
+// way of making a line checks its own furthest store against it.
 constexpr std::size_t line_room = longest_line + 2 * block_size;

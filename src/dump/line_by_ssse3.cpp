@@ -3,12 +3,12 @@
 #include <cstring>
 #include <tmmintrin.h>
 
-// Lines 16 bytes at a time with SSSE3 shuffles, where the processor has them; the tables
-// otherwise. Built for x86, 64-bit and 32-bit.
+// Lines 16 bytes at a time with SSSE3 shuffles, for the processors that have them. Built for
+// x86, 64-bit and 32-bit.
 //
 // The compiler may keep vectors on the stack with aligned moves, taking the stack to be aligned
 // to 16 bytes. A 32-bit Windows caller may align it to 4 only, so the one entry here from
-// other code, format_line_by_vector, realigns it: everything it calls then has the alignment
+// other code, format_line_by_ssse3, realigns it: everything it calls then has the alignment
 // the compiler takes for granted, whatever it keeps on the stack. The masks are static data,
 // which is aligned as declared.
 
@@ -106,9 +106,24 @@ __attribute__((target("ssse3"))) void put_blanks(char *out) {
     store(out + 16, blank);
 }
 
+// The furthest any line's stores reach: the longest line, or a short line's two 16-byte blank
+// stores, begun just after its characters behind a 16-digit offset.
+constexpr std::size_t furthest_store() {
+    std::size_t furthest = longest_line;
+    for (std::size_t count = 1; count < block_size; ++count) {
+        const std::size_t characters_end = offset_most_digits + offset_gap + cell_width * count +
+                                           pad_length(count) + separator + count;
+        if (characters_end + 2 * block_size > furthest)
+            furthest = characters_end + 2 * block_size;
+    }
+    return furthest;
+}
+static_assert(line_room >= furthest_store(), "line_room must hold every store of an SSSE3 line");
+
+} // namespace
+
 __attribute__((target("ssse3"), force_align_arg_pointer)) char *
-format_line_by_vector(char *out, std::uint64_t offset, const unsigned char *buf,
-                      std::size_t count) {
+format_line_by_ssse3(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t count) {
     out = put_offset(out, offset);
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(buf));
     const Digits hex = hex_of(bytes);
@@ -141,11 +156,4 @@ format_line_by_vector(char *out, std::uint64_t offset, const unsigned char *buf,
     out += pad_length(count);
     *out = '\n';
     return out + 1;
-}
-
-} // namespace
-
-LineFormat fastest_line_format() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") != 0 ? format_line_by_vector : format_line_by_table;
 }
