@@ -25,14 +25,17 @@ constexpr char hex_digits[] = "0123456789abcdef";
 // The largest offset that four digits show.
 constexpr std::uint64_t four_digit_offsets = (std::uint64_t{1} << (4 * offset_least_digits)) - 1;
 
+// The two functions below are each file's own (static): one file is compiled for NEON on armhf,
+// and its copy must never serve the others on a processor without it.
+
 // Hexadecimal digits the offset takes: one for every four bits up to its highest set bit, and
 // at least four.
-inline int offset_digits(std::uint64_t offset) {
+static inline int offset_digits(std::uint64_t offset) {
     const int bits = 64 - __builtin_clzll(offset | four_digit_offsets);
     return (bits + 3) / 4;
 }
 
-constexpr std::size_t pad_length(std::size_t count) {
+static constexpr std::size_t pad_length(std::size_t count) {
     return pad_per_missing_byte * (block_size - count);
 }
 
