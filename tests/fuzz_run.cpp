@@ -84,7 +84,9 @@ bool ended_soundly(const Fake &fake, const Expected &run, int status) {
     if (!starts(run.out, fake.out))
         return false;
     const int error = fake.failed_writes.empty() ? EPIPE : fake.failed_writes.back();
-    const bool reader_left = error == EPIPE || error == ECONNRESET;
+    // A terminal that has hung up fails writes with EIO.
+    const bool reader_left =
+        error == EPIPE || error == ECONNRESET || (error == EIO && fake.reader_gone);
     if (status == 128 + SIGPIPE)
         return reader_left && (fake.reader_gone || !fake.failed_writes.empty()) &&
                fake.reads_after_gone <= 1 && starts(run.err, fake.err);

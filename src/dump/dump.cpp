@@ -22,10 +22,12 @@ bool shown_any(const DumpState &state) {
     return state.offset != 0;
 }
 
-void show_line(DumpState *state, const unsigned char *block, std::size_t count) {
-    output_commit(state->format(output_room(line_room), state->offset, block, count));
-    std::memcpy(state->last_shown, block, block_size);
-    state->offset += block_size;
+// The lines of `count` bytes go out in one call: each but the first unlike the one before it.
+void show_lines(DumpState *state, const unsigned char *data, std::size_t count) {
+    output_commit(state->format(output_room(lines_room(count)), state->offset, data, count));
+    const std::size_t last = (count - 1) / block_size * block_size;
+    std::memcpy(state->last_shown, data + last, block_size);
+    state->offset += last + block_size;
     state->marker_out = false;
 }
 
@@ -73,6 +75,22 @@ void skip_hole(DumpState *state, InputFile *file) {
         show_repeats(state, hole);
 }
 
+// Lines a call of the line format makes at most: enough that its cost is spread thin, few enough
+// that the output seldom has to make room for them.
+constexpr std::size_t stretch_most = 64 * block_size;
+
+// How many of the `left` bytes at `data` go out as lines at once: the first block, which is
+// shown, and those after it that differ from the block before each; a short last block too.
+std::size_t unlike_stretch(const unsigned char *data, std::size_t left) {
+    if (left <= block_size)
+        return left;
+    const std::size_t most = left < stretch_most ? left : stretch_most;
+    std::size_t length = block_size;
+    while (length + block_size <= most && !same_block(data + length, data + length - block_size))
+        length += block_size;
+    return left - length < block_size ? left : length;
+}
+
 // Shows or collapses each block of `count` bytes at `data`.
 void dump_blocks(DumpState *state, const unsigned char *data, std::size_t count) {
     const unsigned char *const end = data + count;
@@ -85,8 +103,8 @@ void dump_blocks(DumpState *state, const unsigned char *data, std::size_t count)
             show_repeats(state, run);
             data += run;
         } else {
-            const std::size_t length = left < block_size ? left : block_size;
-            show_line(state, data, length);
+            const std::size_t length = unlike_stretch(data, left);
+            show_lines(state, data, length);
             data += length;
         }
     }

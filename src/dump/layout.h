@@ -48,3 +48,9 @@ constexpr std::size_t longest_line =
 // write it (up to two 16-byte stores of blanks begun just after a short line's characters). Each
 // way of making a line checks its own furthest store against it.
 constexpr std::size_t line_room = longest_line + 2 * block_size;
+
+// The room that the lines of `count` bytes (at least one) need: the longest line for each but
+// the last, which alone may be short and spill, and line_room for that.
+constexpr std::size_t lines_room(std::size_t count) {
+    return (count - 1) / block_size * longest_line + line_room;
+}

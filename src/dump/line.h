@@ -5,21 +5,23 @@
 #include <cstddef>
 #include <cstdint>
 
-// Writes the line of one block at `out` and return the line's end: the offset, a cell for each
-// of the first `count` bytes of `buf`, those bytes again as characters, and the line end. `buf`
-// must have 16 readable bytes, whatever `count` is; `out` must have line_room bytes.
+// Writes at `out` the lines of the `count` bytes at `buf`, the first block's at `offset`, and
+// returns their end: a line for each block of 16 bytes and, where `count` is not a multiple of
+// 16, a short last one. A line is the offset, a cell for each byte, the bytes again as
+// characters, and the line end. The last block begun must have 16 readable bytes, whatever
+// `count` is; `out` must have lines_room(count) bytes.
 //
-// format_line_by_table goes byte by byte from ready tables, everywhere. The vector ways are
+// format_lines_by_table goes byte by byte from ready tables, everywhere. The vector ways are
 // built only for their processor family: SSSE3 shuffles on x86, NEON on ARM; each is run only
 // where the processor has it. All give the same bytes.
 using LineFormat = char *(*)(char *out, std::uint64_t offset, const unsigned char *buf,
                              std::size_t count);
-char *format_line_by_table(char *out, std::uint64_t offset, const unsigned char *buf,
+char *format_lines_by_table(char *out, std::uint64_t offset, const unsigned char *buf,
+                            std::size_t count);
+char *format_lines_by_ssse3(char *out, std::uint64_t offset, const unsigned char *buf,
+                            std::size_t count);
+char *format_lines_by_neon(char *out, std::uint64_t offset, const unsigned char *buf,
                            std::size_t count);
-char *format_line_by_ssse3(char *out, std::uint64_t offset, const unsigned char *buf,
-                           std::size_t count);
-char *format_line_by_neon(char *out, std::uint64_t offset, const unsigned char *buf,
-                          std::size_t count);
 
 // The fastest way this build holds and this processor runs, chosen once.
 LineFormat fastest_line_format();

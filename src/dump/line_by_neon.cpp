@@ -92,10 +92,7 @@ constexpr std::size_t furthest_store() {
 static_assert(offset_most_digits + offset_gap + hex_column <= longest_line);
 static_assert(line_room >= furthest_store(), "line_room must hold every store of a NEON line");
 
-} // namespace
-
-char *format_line_by_neon(char *out, std::uint64_t offset, const unsigned char *buf,
-                          std::size_t count) {
+char *put_line(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t count) {
     const DigitTable table = digit_table();
     out = put_offset(out, offset, table);
     const uint8x16_t bytes = vld1q_u8(buf);
@@ -120,4 +117,13 @@ char *format_line_by_neon(char *out, std::uint64_t offset, const unsigned char *
     out += pad_length(count);
     *out = '\n';
     return out + 1;
+}
+
+} // namespace
+
+char *format_lines_by_neon(char *out, std::uint64_t offset, const unsigned char *buf,
+                           std::size_t count) {
+    for (; count > block_size; count -= block_size, buf += block_size, offset += block_size)
+        out = put_line(out, offset, buf, block_size);
+    return put_line(out, offset, buf, count);
 }

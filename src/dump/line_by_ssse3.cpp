@@ -8,7 +8,7 @@
 //
 // The compiler may keep vectors on the stack with aligned moves, taking the stack to be aligned
 // to 16 bytes. A 32-bit Windows caller may align it to 4 only, so the one entry here from
-// other code, format_line_by_ssse3, realigns it: everything it calls then has the alignment
+// other code, format_lines_by_ssse3, realigns it: everything it calls then has the alignment
 // the compiler takes for granted, whatever it keeps on the stack. The masks are static data,
 // which is aligned as declared.
 
@@ -89,14 +89,39 @@ __attribute__((target("ssse3"))) __m128i bytes_of(std::uint64_t offset) {
                                   _mm_cvtsi32_si128(static_cast<int>(offset >> 32)));
 }
 
-// The offset's 16 digits, of which the last `digits` are moved to the front; the rest of the
-// 16 bytes stored is written over by the line that follows.
-__attribute__((target("ssse3"))) char *put_offset(char *out, std::uint64_t offset) {
-    const int digits = offset_digits(offset);
-    const Digits all = hex_of(bytes_of(offset));
-    store(out, _mm_shuffle_epi8(all.first, mask(hex_layout.offset_shift[digits])));
-    std::memset(out + digits, ' ', offset_gap);
-    return out + digits + offset_gap;
+// The last two digits of an offset, for every value of its low byte.
+struct DigitPairs {
+    char pair[256][2];
+};
+constexpr DigitPairs make_digit_pairs() {
+    DigitPairs pairs{};
+    for (int byte = 0; byte < 256; ++byte)
+        pairs.pair[byte][0] = hex_digits[byte >> 4], pairs.pair[byte][1] = hex_digits[byte & 15];
+    return pairs;
+}
+constexpr DigitPairs digit_pairs = make_digit_pairs();
+
+// The offsets of the lines in one call, which differ from line to line in their last two digits
+// only until the bits above those change: the digits above are worked out only then.
+struct OffsetText {
+    std::uint64_t above = 0; // the offset's bits above its last two digits, when worked out
+    __m128i text{};          // its digits, moved to the front
+    int digits = 0;          // how many
+};
+
+__attribute__((target("ssse3"))) char *put_offset(char *out, std::uint64_t offset,
+                                                  OffsetText *known) {
+    if (offset >> 8 != known->above || known->digits == 0) {
+        known->above = offset >> 8;
+        known->digits = offset_digits(offset);
+        known->text = _mm_shuffle_epi8(hex_of(bytes_of(offset)).first,
+                                       mask(hex_layout.offset_shift[known->digits]));
+    }
+    // All 16 bytes go out: what follows the offset is written over.
+    store(out, known->text);
+    std::memcpy(out + known->digits - 2, digit_pairs.pair[offset & 0xff], 2);
+    std::memset(out + known->digits, ' ', offset_gap);
+    return out + known->digits + offset_gap;
 }
 
 // The blanks of a short line's pad: two stores reach past any pad.
@@ -122,9 +147,12 @@ static_assert(line_room >= furthest_store(), "line_room must hold every store of
 
 } // namespace
 
-__attribute__((target("ssse3"), force_align_arg_pointer)) char *
-format_line_by_ssse3(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t count) {
-    out = put_offset(out, offset);
+namespace {
+
+__attribute__((target("ssse3"))) char *put_line(char *out, std::uint64_t offset,
+                                                const unsigned char *buf, std::size_t count,
+                                                OffsetText *known) {
+    out = put_offset(out, offset, known);
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(buf));
     const Digits hex = hex_of(bytes);
     store(out, _mm_or_si128(_mm_shuffle_epi8(hex.first, mask(hex_layout.from_first[0])),
@@ -135,11 +163,12 @@ format_line_by_ssse3(char *out, std::uint64_t offset, const unsigned char *buf, 
                        mask(hex_layout.spaces[1])));
     store(out + 32, _mm_or_si128(_mm_shuffle_epi8(hex.second, mask(hex_layout.from_second[2])),
                                  mask(hex_layout.spaces[2])));
-    // Printable is 0x20 to 0x7e; as signed bytes, 0x80 to 0xff fall below 0x20.
-    const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1f)),
-                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7f)));
-    const __m128i text = _mm_or_si128(_mm_and_si128(printable, bytes),
-                                      _mm_andnot_si128(printable, _mm_set1_epi8('.')));
+    // Printable is 0x20 to 0x7e: one more than that is, as signed bytes, 0x21 to 0x7f, above all
+    // else. The text is the byte where printable and the dot elsewhere.
+    const __m128i dot = _mm_set1_epi8('.');
+    const __m128i printable =
+        _mm_cmpgt_epi8(_mm_add_epi8(bytes, _mm_set1_epi8(1)), _mm_set1_epi8(0x20));
+    const __m128i text = _mm_xor_si128(_mm_and_si128(_mm_xor_si128(bytes, dot), printable), dot);
     if (count == block_size) { // all but the last line of a file: every place is fixed
         out[hex_column] = ' ';
         store(out + hex_column + separator, text);
@@ -156,4 +185,15 @@ format_line_by_ssse3(char *out, std::uint64_t offset, const unsigned char *buf, 
     out += pad_length(count);
     *out = '\n';
     return out + 1;
+}
+
+} // namespace
+
+__attribute__((target("ssse3"), force_align_arg_pointer)) char *
+format_lines_by_ssse3(char *out, std::uint64_t offset, const unsigned char *buf,
+                      std::size_t count) {
+    OffsetText known;
+    for (; count > block_size; count -= block_size, buf += block_size, offset += block_size)
+        out = put_line(out, offset, buf, block_size, &known);
+    return put_line(out, offset, buf, count, &known);
 }

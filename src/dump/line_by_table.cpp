@@ -43,10 +43,7 @@ char *put_offset(char *out, std::uint64_t offset) {
 static_assert(offset_most_digits + offset_gap + cell_width * (block_size - 1) + 4 <= line_room,
               "line_room must hold every store of a table line");
 
-} // namespace
-
-char *format_line_by_table(char *out, std::uint64_t offset, const unsigned char *buf,
-                           std::size_t count) {
+char *put_line(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t count) {
     out = put_offset(out, offset);
     for (std::size_t i = 0; i < count; ++i, out += cell_width)
         std::memcpy(out, cells.hex[buf[i]].data(), 4);
@@ -58,4 +55,13 @@ char *format_line_by_table(char *out, std::uint64_t offset, const unsigned char 
     out += pad_length(count);
     *out = '\n';
     return out + 1;
+}
+
+} // namespace
+
+char *format_lines_by_table(char *out, std::uint64_t offset, const unsigned char *buf,
+                            std::size_t count) {
+    for (; count > block_size; count -= block_size, buf += block_size, offset += block_size)
+        out = put_line(out, offset, buf, block_size);
+    return put_line(out, offset, buf, count);
 }

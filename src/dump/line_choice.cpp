@@ -14,12 +14,12 @@ LineFormat vector_way() {
     return nullptr;
 #elif defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") != 0 ? format_line_by_ssse3 : nullptr;
+    return __builtin_cpu_supports("ssse3") != 0 ? format_lines_by_ssse3 : nullptr;
 #elif defined(__aarch64__)
-    return format_line_by_neon; // every AArch64 processor has Advanced SIMD
+    return format_lines_by_neon; // every AArch64 processor has Advanced SIMD
 #elif defined(__arm__)
     // Built for the baseline that lacks NEON; the kernel tells whether this processor has it.
-    return (getauxval(AT_HWCAP) & HWCAP_NEON) != 0 ? format_line_by_neon : nullptr;
+    return (getauxval(AT_HWCAP) & HWCAP_NEON) != 0 ? format_lines_by_neon : nullptr;
 #else
     return nullptr;
 #endif
@@ -29,11 +29,11 @@ LineFormat vector_way() {
 
 LineFormat fastest_line_format() {
     const LineFormat vector = vector_way();
-    return vector != nullptr ? vector : format_line_by_table;
+    return vector != nullptr ? vector : format_lines_by_table;
 }
 
 std::size_t usable_line_formats(LineFormat *ways, std::size_t most) {
-    const LineFormat all[] = {format_line_by_table, vector_way()};
+    const LineFormat all[] = {format_lines_by_table, vector_way()};
     std::size_t usable = 0;
     for (const LineFormat way : all)
         if (way != nullptr && usable < most)
