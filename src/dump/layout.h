@@ -39,6 +39,20 @@ static constexpr std::size_t pad_length(std::size_t count) {
     return pad_per_missing_byte * (block_size - count);
 }
 
+// The last two digits of an offset, for every value of its low byte. The lines of one call share
+// the digits above those until the bits above change, so the vector ways work those out only
+// then.
+struct DigitPairs {
+    char pair[256][2];
+};
+constexpr DigitPairs make_digit_pairs() {
+    DigitPairs pairs{};
+    for (int byte = 0; byte < 256; ++byte)
+        pairs.pair[byte][0] = hex_digits[byte >> 4], pairs.pair[byte][1] = hex_digits[byte & 15];
+    return pairs;
+}
+constexpr DigitPairs digit_pairs = make_digit_pairs();
+
 // The longest line: a 16-digit offset and its gap, 16 cells, the separator, 16 characters and
 // the line end.
 constexpr std::size_t longest_line =

@@ -13,7 +13,7 @@ std::uint8_t *as_bytes(char *at) {
     return reinterpret_cast<std::uint8_t *>(at);
 }
 
-// The hexadecimal digit of each nibble, looked up in one table of 16 bytes, loaded once a line.
+// The hexadecimal digit of each nibble, looked up in one table of 16 bytes, loaded once a call.
 #if defined(__aarch64__)
 using DigitTable = uint8x16_t;
 DigitTable digit_table() {
@@ -37,19 +37,33 @@ uint8x8_t hex_of(const DigitTable &table, uint8x8_t nibbles) {
 }
 #endif
 
+// The offsets of the lines in one call: the digits above the last two, worked out when the bits
+// above those change.
+struct OffsetText {
+    std::uint64_t above = 0;
+    uint8x8x2_t hex{}; // each byte's high digit, then its low one
+    int digits = 0;
+};
+
 // The offset's digits, shifted to the top of its 16 so that they come first, and the gap; the
 // rest of the 16 bytes stored is written over by the line that follows.
-char *put_offset(char *out, std::uint64_t offset, const DigitTable &table) {
-    const int digits = offset_digits(offset);
-    // Shifted in a vector register, as a 64-bit shift takes several instructions on 32-bit ARM.
-    const uint64x1_t top =
-        vshl_u64(vcreate_u64(offset), vdup_n_s64(std::int64_t{4} * (offset_most_digits - digits)));
-    const uint8x8_t bytes = vrev64_u8(vreinterpret_u8_u64(top)); // most significant first
-    const uint8x8x2_t hex = {
-        {hex_of(table, vshr_n_u8(bytes, 4)), hex_of(table, vand_u8(bytes, vdup_n_u8(15)))}};
-    vst2_u8(as_bytes(out), hex); // each byte's high digit, then its low one
-    std::memset(out + digits, ' ', offset_gap);
-    return out + digits + offset_gap;
+char *put_offset(char *out, std::uint64_t offset, const DigitTable &table, OffsetText *known) {
+    if (offset >> 8 != known->above || known->digits == 0) {
+        known->above = offset >> 8;
+        known->digits = offset_digits(offset);
+        // Shifted in a vector register, as a 64-bit shift takes several instructions on 32-bit
+        // ARM.
+        const uint64x1_t top =
+            vshl_u64(vcreate_u64(offset),
+                     vdup_n_s64(std::int64_t{4} * (offset_most_digits - known->digits)));
+        const uint8x8_t bytes = vrev64_u8(vreinterpret_u8_u64(top)); // most significant first
+        known->hex = {
+            {hex_of(table, vshr_n_u8(bytes, 4)), hex_of(table, vand_u8(bytes, vdup_n_u8(15)))}};
+    }
+    vst2_u8(as_bytes(out), known->hex);
+    std::memcpy(out + known->digits - 2, digit_pairs.pair[offset & 0xff], 2);
+    std::memset(out + known->digits, ' ', offset_gap);
+    return out + known->digits + offset_gap;
 }
 
 // The hexadecimal column in interleaving stores: each byte's high digit, its low one and a space.
@@ -92,9 +106,9 @@ constexpr std::size_t furthest_store() {
 static_assert(offset_most_digits + offset_gap + hex_column <= longest_line);
 static_assert(line_room >= furthest_store(), "line_room must hold every store of a NEON line");
 
-char *put_line(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t count) {
-    const DigitTable table = digit_table();
-    out = put_offset(out, offset, table);
+char *put_line(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t count,
+               const DigitTable &table, OffsetText *known) {
+    out = put_offset(out, offset, table, known);
     const uint8x16_t bytes = vld1q_u8(buf);
     const uint8x16_t blank = vdupq_n_u8(' ');
     put_column(out, bytes, blank, table);
@@ -123,7 +137,9 @@ char *put_line(char *out, std::uint64_t offset, const unsigned char *buf, std::s
 
 char *format_lines_by_neon(char *out, std::uint64_t offset, const unsigned char *buf,
                            std::size_t count) {
+    const DigitTable table = digit_table();
+    OffsetText known;
     for (; count > block_size; count -= block_size, buf += block_size, offset += block_size)
-        out = put_line(out, offset, buf, block_size);
-    return put_line(out, offset, buf, count);
+        out = put_line(out, offset, buf, block_size, table, &known);
+    return put_line(out, offset, buf, count, table, &known);
 }

@@ -89,20 +89,9 @@ __attribute__((target("ssse3"))) __m128i bytes_of(std::uint64_t offset) {
                                   _mm_cvtsi32_si128(static_cast<int>(offset >> 32)));
 }
 
-// The last two digits of an offset, for every value of its low byte.
-struct DigitPairs {
-    char pair[256][2];
-};
-constexpr DigitPairs make_digit_pairs() {
-    DigitPairs pairs{};
-    for (int byte = 0; byte < 256; ++byte)
-        pairs.pair[byte][0] = hex_digits[byte >> 4], pairs.pair[byte][1] = hex_digits[byte & 15];
-    return pairs;
-}
-constexpr DigitPairs digit_pairs = make_digit_pairs();
-
 // The offsets of the lines in one call, which differ from line to line in their last two digits
-// only until the bits above those change: the digits above are worked out only then.
+// (digit_pairs) only until the bits above those change: the digits above are worked out only
+// then.
 struct OffsetText {
     std::uint64_t above = 0; // the offset's bits above its last two digits, when worked out
     __m128i text{};          // its digits, moved to the front
