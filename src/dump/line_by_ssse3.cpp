@@ -152,11 +152,11 @@ __attribute__((target("ssse3"))) char *put_line(char *out, std::uint64_t offset,
                        mask(hex_layout.spaces[1])));
     store(out + 32, _mm_or_si128(_mm_shuffle_epi8(hex.second, mask(hex_layout.from_second[2])),
                                  mask(hex_layout.spaces[2])));
-    // Printable is 0x20 to 0x7e: one more than that is, as signed bytes, 0x21 to 0x7f, above all
-    // else. The text is the byte where printable and the dot elsewhere.
+    // Printable is 0x20 to 0x7e: as signed bytes, above 0x1f (0x80 to 0xff fall below), but for
+    // 0x7f. The text is the byte where printable and the dot elsewhere.
     const __m128i dot = _mm_set1_epi8('.');
-    const __m128i printable =
-        _mm_cmpgt_epi8(_mm_add_epi8(bytes, _mm_set1_epi8(1)), _mm_set1_epi8(0x20));
+    const __m128i printable = _mm_andnot_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7f)),
+                                               _mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1f)));
     const __m128i text = _mm_xor_si128(_mm_and_si128(_mm_xor_si128(bytes, dot), printable), dot);
     if (count == block_size) { // all but the last line of a file: every place is fixed
         out[hex_column] = ' ';
