@@ -63,6 +63,19 @@ constexpr std::size_t longest_line =
 // way of making a line checks its own furthest store against it.
 constexpr std::size_t line_room = longest_line + 2 * block_size;
 
+// The furthest that two 16-byte stores of blanks reach, begun at the end of a short line's
+// characters behind the longest offset, as the vector ways pad a short line.
+constexpr std::size_t furthest_blank_stores() {
+    std::size_t furthest = 0;
+    for (std::size_t count = 1; count < block_size; ++count) {
+        const std::size_t characters_end = offset_most_digits + offset_gap + cell_width * count +
+                                           pad_length(count) + separator + count;
+        if (characters_end + 2 * block_size > furthest)
+            furthest = characters_end + 2 * block_size;
+    }
+    return furthest;
+}
+
 // The room that the lines of `count` bytes (at least one) need: the longest line for each but
 // the last, which alone may be short and spill, and line_room for that.
 constexpr std::size_t lines_room(std::size_t count) {

@@ -90,21 +90,11 @@ void put_blanks(char *out, uint8x16_t blank) {
     vst1q_u8(as_bytes(out + 16), blank);
 }
 
-// The furthest any line's stores reach: the longest line, or a short line's two 16-byte blank
-// stores, begun just after its characters behind a 16-digit offset. The 48-byte store of the
-// hexadecimal column ends within the longest line.
-constexpr std::size_t furthest_store() {
-    std::size_t furthest = longest_line;
-    for (std::size_t count = 1; count < block_size; ++count) {
-        const std::size_t characters_end = offset_most_digits + offset_gap + cell_width * count +
-                                           pad_length(count) + separator + count;
-        if (characters_end + 2 * block_size > furthest)
-            furthest = characters_end + 2 * block_size;
-    }
-    return furthest;
-}
+// The 48-byte store of the hexadecimal column ends within the longest line.
 static_assert(offset_most_digits + offset_gap + hex_column <= longest_line);
-static_assert(line_room >= furthest_store(), "line_room must hold every store of a NEON line");
+// A short line's two 16-byte blank stores are the furthest any line's stores reach.
+static_assert(line_room >= furthest_blank_stores(),
+              "line_room must hold every store of a NEON line");
 
 char *put_line(char *out, std::uint64_t offset, const unsigned char *buf, std::size_t count,
                const DigitTable &table, OffsetText *known) {
