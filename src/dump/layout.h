@@ -39,9 +39,9 @@ static constexpr std::size_t pad_length(std::size_t count) {
     return pad_per_missing_byte * (block_size - count);
 }
 
-// The last two digits of an offset, for every value of its low byte. The lines of one call share
-// the digits above those until the bits above change, so the vector ways work those out only
-// then.
+// Two digits of an offset for every value of a byte: the table way writes the whole offset from
+// them, and the vector ways its last two digits, as the lines of one call share the digits
+// above those until the bits above change.
 struct DigitPairs {
     char pair[256][2];
 };

@@ -30,7 +30,7 @@ char *put_offset(char *out, std::uint64_t offset) {
     char *at = end;
     for (int left = digits; left >= 2; left -= 2) {
         at -= 2;
-        std::memcpy(at, cells.hex[offset & 0xff].data(), 2);
+        std::memcpy(at, digit_pairs.pair[offset & 0xff], 2);
         offset >>= 8;
     }
     if (at != out)
