@@ -55,9 +55,11 @@ const bool under_wine = std::getenv("MORVALEN_RUNNER") != nullptr;
 std::string plain_line_ends(std::string text) {
     if (!under_wine)
         return text;
-    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
-        EXPECT_TRUE(at > 0 && text[at - 1] == '\r') << "bare LF at byte " << at;
-        text.erase(at - 1, text[at - 1] == '\r' ? 1 : 0);
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+        EXPECT_TRUE(at > 0 && text[at - 1] == '\r')
+            << "bare LF at byte " << at << ": " << text.substr(at < 80 ? 0 : at - 80, 100);
+        if (at > 0 && text[at - 1] == '\r')
+            text.erase(--at, 1);
     }
     return text;
 }

@@ -76,6 +76,9 @@ if ! "$loader" wineboot --init >"$dir/wineboot.log" 2>&1 || [ ! -d "$prefix/driv
     echo "FAILED: a fresh Wine prefix" && exit 1
 fi
 echo "ok: a fresh Wine prefix, in $(($(date +%s) - start)) s"
+# A server that a program starts ends with it, and the next program may meet it ending
+# ("Connection reset by peer"): one server, kept until the end, serves every run.
+wineserver -w && wineserver -p
 check "the dump tests pass under Wine" "$loader" "$dump_tests" --gtest_brief=1
 start=$(date +%s)
 check "the golden cases pass under Wine" "$test_program"
