@@ -1,27 +1,51 @@
-# Sourced by the two commands and by CI: what each command needs, and `ensure`, which installs
+# Sourced by the commands, the benchmark and CI: what each needs, and `ensure`, which installs
 # what is missing with the system's package manager or stops with one line that says how.
 #
 # Each need is THING=PACKAGE: THING is a command looked up on PATH, or a file when it starts
 # with a slash.
+#
+# The LLVM of the format check, the tidy check and the fuzzer, on every release: one that Debian
+# 12 and 13 both carry, so that what passes the checks on one passes on the other.
+llvm=19
 run_needs="cmake=cmake c++=g++ make=make /usr/include/term.h=libncurses-dev"
 test_needs="$run_needs
     /usr/include/gtest/gtest.h=libgtest-dev tput=ncurses-bin script=util-linux
-    tic=ncurses-bin python3=python3 clang-format=clang-format clang-tidy=clang-tidy clang++=clang
-    /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a=libclang-rt-14-dev
-    setpriv=util-linux timeout=coreutils file=file objdump=binutils groff=groff-base man=man-db
-    dpkg-buildpackage=dpkg-dev dh=debhelper lintian=lintian
+    tic=ncurses-bin python3=python3 clang-format-$llvm=clang-format-$llvm
+    clang-tidy-$llvm=clang-tidy-$llvm clang++-$llvm=clang-$llvm
+    $(clang++-$llvm -print-runtime-dir 2>/dev/null || echo /none)/libclang_rt.fuzzer-$(uname -m).a=libclang-rt-$llvm-dev
+    setpriv=util-linux timeout=coreutils objdump=binutils readelf=binutils groff=groff-base
+    man=man-db dpkg-buildpackage=dpkg-dev dh=debhelper lintian=lintian
     i686-w64-mingw32-g++=g++-mingw-w64-i686 x86_64-w64-mingw32-g++=g++-mingw-w64-x86-64
     i686-w64-mingw32-g++-posix=g++-mingw-w64-i686-posix
     x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64-posix
-    /usr/src/googletest/CMakeLists.txt=googletest
-    autopkgtest=autopkgtest
+    /usr/src/googletest/CMakeLists.txt=googletest autopkgtest=autopkgtest
+    /usr/lib/wine/wine64=wine64 wineserver=wine
     qemu-i386=qemu-user qemu-arm=qemu-user qemu-aarch64=qemu-user qemu-s390x=qemu-user
     i686-linux-gnu-g++=g++-i686-linux-gnu arm-linux-gnueabihf-g++=g++-arm-linux-gnueabihf
     aarch64-linux-gnu-g++=g++-aarch64-linux-gnu s390x-linux-gnu-g++=g++-s390x-linux-gnu"
-# The Linux cross builds take each target's C and C++ libraries from its cross compiler's own
-# folder (/usr/TRIPLET, packages of architecture all), and its terminfo headers and library
-# from fetch_target_terminfo below: no architecture is added for them. Both Wines, the 32-bit
-# one the only package of another architecture, are installed by ensure_wine, in step.
+bench_needs="$run_needs xxd=xxd hexdump=bsdextrautils /usr/bin/time=time valgrind=valgrind
+    qemu-x86_64=qemu-user qemu-i386=qemu-user qemu-arm=qemu-user qemu-aarch64=qemu-user
+    qemu-s390x=qemu-user i686-linux-gnu-g++=g++-i686-linux-gnu
+    arm-linux-gnueabihf-g++=g++-arm-linux-gnueabihf aarch64-linux-gnu-g++=g++-aarch64-linux-gnu
+    s390x-linux-gnu-g++=g++-s390x-linux-gnu"
+# Nothing of another architecture is installed: the Linux cross builds take each target's C and
+# C++ libraries from its cross compiler's own folder (/usr/TRIPLET, packages of architecture
+# all), and fetch_root below brings each target's terminfo and the 32-bit Wine into folders of
+# their own.
+
+# known_release: stops with one line unless this is a Debian release that the test command
+# knows; sets what differs between them, keyed by the release's name, here and nowhere else.
+known_release() {
+    release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+    case $release in
+    bookworm) qemu_suite=bookworm-backports ;; # its own qemu-user, 7.2, cannot run the 32-bit Wine
+    trixie) qemu_suite="" ;;
+    *)
+        echo "morvalen: the test command knows Debian 12 (bookworm) and 13 (trixie), not ${release:-this system}" >&2
+        exit 1
+        ;;
+    esac
+}
 
 # root_for WHAT HOW: sets as_root to what runs a command as root, or stops saying how to get WHAT.
 root_for() {
@@ -66,94 +90,18 @@ ensure() {
     exit 1
 }
 
-# ensure_wine: both Wines, before anything else is installed, in an apt transaction of their
-# own. Packages that both architectures install (Multi-Arch: same) must agree to the version,
-# and a mirror's i386 lists (the security suite's, often) may lag behind the native ones: so each
-# pair is held to the newest version that both lists offer, and one whose native twin is
-# installed to a version no lower than that twin's, so that nothing is downgraded. Where the i386
-# list has no such version, it stops with one line.
-ensure_wine() {
-    [ ! -e /usr/lib/wine/wine ] || [ ! -e /usr/lib/wine/wine64 ] || return 0
-    root_for "wine32:i386" "sudo dpkg --add-architecture i386 && sudo apt-get install wine64 wine32:i386"
-    echo "Installing wine wine64 wine32:i386 ..." >&2
-    native=$(dpkg --print-architecture)
-    dpkg --print-foreign-architectures | grep -qx i386 || $as_root dpkg --add-architecture i386
-    $as_root apt-get update -qq >&2 || true # a lagging list fails here, and is left as it was
-    packages=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts \
-        --no-breaks --no-replaces --no-enhances wine32:i386 |
-        sed -n 's/^\([^ <][^ ]*\):i386$/\1/p' | sort -u)
-    pins=$(mktemp)
-    apt-cache policy $(for package in $packages; do echo "$package:i386 $package:$native"; done) \
-        >"$pins.policy"
-    dpkg-query -W -f '${db:Status-Status} ${Multi-Arch} ${Package} ${Version}\n' |
-        awk '$1 == "installed" && $2 == "same" { print $3, $4 }' >"$pins.installed"
-    paired_versions "$pins.installed" "$pins.policy" | while read -r package installed common offers; do
-        held=""
-        for version in $(echo "$common" | tr , ' '); do
-            if [ "$installed" = - ] || [ "$version" = "$installed" ]; then held=$version && break; fi
-            [ -n "$held" ] || ! dpkg --compare-versions "$version" gt "$installed" || held=$version
-        done
-        if [ -n "$held" ]; then
-            printf 'Package: %s:i386 %s:%s\nPin: version %s\nPin-Priority: 990\n\n' \
-                "$package" "$package" "$native" "$held" >>"$pins"
-        elif [ "$installed" != - ] && [ ! -s "$pins.behind" ]; then
-            echo "$package:i386 must be $installed, as the installed $native one is, but the mirror's" \
-                "i386 list offers $(echo "$offers" | tr , ' '): that list is behind; try again later" \
-                >"$pins.behind"
-        fi
-    done
-    log=$(mktemp)
-    if [ ! -s "$pins.behind" ] && $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-        -o Dir::Etc::Preferences="$pins" wine wine64 wine32:i386 >"$log" 2>&1; then
-        rm -f "$log" "$pins"*
-        return 0
-    fi
-    if [ -s "$pins.behind" ]; then
-        echo "morvalen: $(head -n 1 "$pins.behind")" >&2
-    else
-        cat "$log" >&2 && echo "morvalen: could not install wine wine64 wine32:i386" >&2
-    fi
-    rm -f "$log" "$pins"*
-    exit 1
-}
-
-# paired_versions INSTALLED POLICY: for each package of apt-cache's POLICY of both architectures,
-# a line: its name, the version of its native twin in INSTALLED (- for none), the versions that
-# both architectures' lists offer and those that the i386 one offers (- for none), newest
-# first, comma-separated. Versions pinned out are left out.
-paired_versions() {
-    awk -v native="$native" 'NR == FNR { installed[$1] = $2; next }
-        /^[^ ].*:$/ {
-            name = substr($0, 1, length($0) - 1); arch = native
-            if (sub(/:i386$/, "", name)) arch = "i386"
-            sub(":" native "$", "", name)
-            names[name] = 1
-            next
-        }
-        /^ (\*\*\*|   ) [^ ]+ -?[0-9]+$/ && $NF >= 0 { offered[name, arch] = offered[name, arch] "," $(NF - 1) }
-        END {
-            for (name in names) {
-                common = ""
-                n = split(substr(offered[name, "i386"], 2), version, ",")
-                for (i = 1; i <= n; i++)
-                    if (index(offered[name, native] ",", "," version[i] ",")) common = common "," version[i]
-                print name, (name in installed ? installed[name] : "-"), common == "" ? "-" : substr(common, 2),
-                    n ? substr(offered[name, "i386"], 2) : "-"
-            }
-        }' "$1" "$2"
-}
-
-# ensure_qemu_for_wine: where the kernel runs no i386 program, tests/wine_e2e.sh runs the 32-bit
-# Wine under qemu-i386, which must be qemu 10 or later: 7.2 takes MAP_FIXED_NOREPLACE as a
-# hint, and Wine then fails to map its shared user data. Debian 12 has that qemu in its
-# backports suite, which is added on the mirror that this machine's apt sources already name.
+# ensure_qemu_for_wine: tests/wine_e2e.sh runs the 32-bit Wine under qemu-i386 where the kernel
+# runs no i386 program, or where MORVALEN_WINE32=qemu asks for it, and that must be qemu 10 or
+# later: 7.2 takes MAP_FIXED_NOREPLACE as a hint, and Wine then fails to map its shared user
+# data. Where the release's own is older, it comes from the suite known_release names, added
+# on the mirror that this machine's apt sources already name.
 ensure_qemu_for_wine() {
-    /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
+    [ "${MORVALEN_WINE32:-}" = qemu ] || ! runs_i386 || return 0
     qemu_major=$(qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p')
     [ "${qemu_major:-0}" -lt 10 ] || return 0
-    suite=$(. /etc/os-release && echo "$VERSION_CODENAME")-backports
+    suite=$qemu_suite
     root_for "qemu-user" "sudo apt-get install -t $suite qemu-user"
-    echo "Installing qemu-user from $suite, for the 32-bit Wine on this kernel ..." >&2
+    echo "Installing qemu-user from $suite, for the 32-bit Wine under qemu ..." >&2
     apt="apt-get -o DPkg::Lock::Timeout=900"
     if grep -rqsE "^[^#]* $suite( |\$)" /etc/apt/sources.list /etc/apt/sources.list.d; then
         $as_root $apt update -qq >&2
@@ -201,29 +149,74 @@ backports_source() {
             for (i = 2; i <= NF; i++) if ($i == release) { $i = suite; print; exit } }'
 }
 
-# fetch_target_terminfo ARCH DIR: the terminfo headers and library of Debian architecture ARCH,
-# from the release's own packages, unpacked under DIR/root. apt fetches them through lists of its
-# own in DIR, of that architecture alone: nothing is added to dpkg or installed, and the release
-# suite has every architecture's lists in step, where a security suite's may lag.
-fetch_target_terminfo() {
-    [ -z "$(find "$2/root" -name 'libtinfo.so.6*' 2>/dev/null)" ] || return 0
-    release=$(. /etc/os-release && echo "$VERSION_CODENAME")
-    stanza=$(backports_source "$release" "$release" | grep -v '^Architectures:')
-    case $stanza in
-    "") echo "morvalen: no Debian source in apt's sources to fetch terminfo for $1 from" >&2 && exit 1 ;;
-    deb*) list=$2/sources.list ;;
-    *) list=$2/debian.sources ;;
-    esac
-    mkdir -p "$2/lists/partial" "$2/cache/archives/partial" "$2/root" "$2/none"
-    echo "$stanza" >"$list"
-    : >"$2/status"
-    apt="apt-get -qq -o APT::Architecture=$1 -o APT::Architectures=$1
-        -o Dir::State::Lists=$2/lists -o Dir::State::status=$2/status -o Dir::Cache=$2/cache
-        -o Dir::Etc::SourceList=$list -o Dir::Etc::SourceParts=$2/none
-        -o Dir::Etc::Preferences=$2/none/preferences -o Dir::Etc::PreferencesParts=$2/none
-        -o Debug::NoLocking=1"
+
+# runs_i386: whether this kernel runs i386 programs itself, asked of the 32-bit Wine's loader.
+runs_i386() {
+    "$(wine32_root)/usr/lib/ld-linux.so.2" --version >/dev/null 2>&1
+}
+
+# wine32_root: prints the folder that holds the 32-bit Wine, at the version of the 64-bit one
+# installed, and what it depends on, for tests/wine_e2e.sh to lay over /usr where only it sees.
+wine32_root() {
+    version=$(dpkg-query -W -f '${Version}' wine64 2>/dev/null) ||
+        { echo "morvalen: the 32-bit Wine is fetched at wine64's version, and wine64 is not installed" >&2 && exit 1; }
+    wine32=$(fetch_root i386 "wine32=$version") || exit 1
+    [ -e "$wine32/.configured" ] || configure_wine32 "$wine32" || exit 1
+    echo "$wine32"
+}
+
+# configure_wine32 ROOT: what the maintainer scripts of the 32-bit Wine's packages do that Wine
+# needs, done in ROOT: libwine's copies zlib1.dll of the MinGW-w64 zlib into Wine's folder of
+# DLLs, marked as one of Wine's own (at byte 64), without which wineboot finds no zlib1.dll.
+configure_wine32() {
+    dll=$1/usr/i686-w64-mingw32/lib/zlib1.dll
+    { head -c 64 "$dll" && printf 'Wine builtin DLL' && head -c 16 /dev/zero && tail -c +97 "$dll"; } \
+        >"$1/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll" || return 1
+    touch "$1/.configured"
+}
+
+# fetch_root ARCH [--alone] PACKAGE...: prints the folder that holds PACKAGE... of Debian
+# architecture ARCH (NAME or NAME=VERSION) with what they depend on, or alone with --alone,
+# unpacked and merged under usr/. apt fetches them from this machine's own sources through
+# lists, state and cache of their own, of that architecture alone: nothing is added to dpkg or
+# installed. The folder is kept in the user's cache under what was asked for, so that a second
+# run, or a new clone, fetches nothing.
+fetch_root() {
+    arch=$1 depends=true && shift
+    [ "$1" != --alone ] || { depends=false && shift; }
+    cache=${XDG_CACHE_HOME:-$HOME/.cache}/morvalen
+    root=$cache/$arch-$(. /etc/os-release && echo "$VERSION_CODENAME")-$(echo "$*" | tr ' ' '+')
+    [ -e "$root/.complete" ] || fetch_into "$arch" "$depends" "$cache/apt-$arch" "$root" "$@" ||
+        { echo "morvalen: could not fetch $* for $arch" >&2 && exit 1; }
+    echo "$root"
+}
+
+# fetch_into ARCH DEPENDS APT ROOT PACKAGE...: fetch_root's work, with apt's own files in APT.
+fetch_into() {
+    arch=$1 depends=$2 state=$3 root=$4 && shift 4
+    debs=$state/archives
+    rm -rf "$debs" "$root.new"
+    mkdir -p "$state/lists/partial" "$debs/partial" "$root.new"
+    : >"$state/status"
+    apt="apt-get -q -o APT::Architecture=$arch -o APT::Architectures=$arch
+        -o Dir::State::Lists=$state/lists -o Dir::State::status=$state/status -o Dir::Cache=$state
+        -o Dir::Cache::archives=$debs -o Debug::NoLocking=1"
     [ "$(id -u)" != 0 ] || apt="$apt -o APT::Sandbox::User=root"
-    $apt update >&2
-    (cd "$2" && $apt download libtinfo6 libncurses-dev >&2)
-    for package in "$2"/*.deb; do dpkg-deb -x "$package" "$2/root"; done
+    echo "Fetching $* for $arch ..." >&2
+    $apt update >&2 || true # a list that fails (a mirror in mid-sync) is left out
+    if $depends; then
+        $apt install -y -qq --download-only --no-install-recommends "$@" >&2 || return 1
+    else
+        (cd "$debs" && $apt download "$@" >&2) || return 1
+    fi
+    for deb in "$debs"/*.deb; do
+        dpkg-deb -x "$deb" "$root.new" && dpkg-deb -W "$deb" >>"$root.new/packages" || return 1
+    done
+    # Merged under usr/, as a root whose /usr alone is laid over the machine's must be.
+    for dir in bin sbin lib lib32 lib64 libx32; do
+        [ -d "$root.new/$dir" ] && [ ! -L "$root.new/$dir" ] || continue
+        mkdir -p "$root.new/usr/$dir" && cp -a "$root.new/$dir/." "$root.new/usr/$dir/" &&
+            rm -rf "${root:?}.new/$dir" || return 1
+    done
+    rm -rf "$debs" "$root" && mv "$root.new" "$root" && touch "$root/.complete"
 }

@@ -3,25 +3,29 @@
 # warnings as errors, checks that the program is built for that target, and runs the behaviour
 # tests under qemu-user, armhf's both with NEON and without. Release, without sanitizers:
 # LeakSanitizer spins at exit under qemu.
-# The target's terminfo comes from its own packages, unpacked in the build folder.
+# The target's terminfo comes from its own packages, alone: its C library is the cross
+# compiler's.
 set -eu
 arch=$1 source=$2 build=$3
-(. "$source/scripts/needs.sh" && fetch_target_terminfo "$arch" "$build/terminfo")
-library=$(find "$build/terminfo/root/lib" -name libtinfo.so.6)
+terminfo=$(. "$source/scripts/needs.sh" && fetch_root "$arch" --alone libtinfo6 libncurses-dev)
+library=$(find "$terminfo/usr/lib" -name libtinfo.so.6)
 cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/linux-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DMORVALEN_WERROR=ON -DMORVALEN_TESTS=ON \
-    -DTERMINFO_INCLUDE_DIR="$build/terminfo/root/usr/include" -DTERMINFO_LIBRARY="$library"
+    -DTERMINFO_INCLUDE_DIR="$terminfo/usr/include" -DTERMINFO_LIBRARY="$library"
 cmake --build "$build" -j 2
 
+# The ELF header's class, byte order, type (a position-independent executable) and machine.
 case $arch in
-i386) expected='ELF 32-bit LSB pie executable, Intel 80386' ;;
-armhf) expected='ELF 32-bit LSB pie executable, ARM, EABI5' ;;
-arm64) expected='ELF 64-bit LSB pie executable, ARM aarch64' ;;
-s390x) expected='ELF 64-bit MSB pie executable, IBM S/390' ;;
+i386) expected='1 1 3 3' ;;
+armhf) expected='1 1 3 40' ;;
+arm64) expected='2 1 3 183' ;;
+s390x) expected='2 2 3 22' ;;
 esac
-kind=$(file -b "$build/morvalen")
-echo "morvalen: $kind"
-case $kind in "$expected"*) ;; *) echo "expected: $expected" && exit 1 ;; esac
+set -- $(od -An -tu1 -j4 -N2 "$build/morvalen") # class and byte order (1: little-endian)
+order=big && [ "$2" != 1 ] || order=little
+header=$(echo "$@" $(od -An -tu2 -j16 -N4 --endian=$order "$build/morvalen"))
+echo "morvalen: ELF class, byte order, type and machine: $header"
+[ "$header" = "$expected" ] || { echo "expected: $expected" && exit 1; }
 
 ctest --test-dir "$build" -L behaviour --no-tests=error --output-on-failure
 # armhf again on a processor without NEON, where the lines come from the tables.

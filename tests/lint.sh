@@ -1,11 +1,12 @@
 #!/bin/sh
 # The habits, checked: every C++ file as clang-format writes it, and clang-tidy quiet, with the
 # committed checks, on every source of the native build and, through the MinGW-w64 headers, on
-# the Windows sources.
+# the Windows sources; both tools of the LLVM that scripts/needs.sh names, on every release.
 set -eu
 source=$1 build=$2
 cd "$source"
 . tests/checks.sh
+. scripts/needs.sh
 
 # A room includes from another only what CONTRIBUTING.md's table of rooms lets it: a room, or
 # one header.
@@ -21,13 +22,13 @@ rooms_allow() {
 check "every room includes only what the table of rooms allows" rooms_allow
 
 files=$(find src tests bench -name '*.cpp' -o -name '*.h' | sort)
-check "clang-format changes nothing" clang-format --dry-run --Werror $files
+check "clang-format changes nothing" clang-format-$llvm --dry-run --Werror $files
 
 # Each compile database's sources, two at a time; what clang-tidy says goes to tidy.log.
 tidy() {
     python3 -c 'import json, sys
 print("\n".join(sorted({e["file"] for e in json.load(open(sys.argv[1]))})))' "$1/compile_commands.json" |
-        xargs -n 3 -P 2 clang-tidy -p "$1" --quiet --warnings-as-errors='*' 2>&1 |
+        xargs -n 3 -P 2 clang-tidy-$llvm -p "$1" --quiet --warnings-as-errors='*' 2>&1 |
         grep -v 'warnings generated' >>"$build/tidy.log" || true
 }
 # The Windows sources, compiled for 64-bit Windows against the MinGW-w64 headers.

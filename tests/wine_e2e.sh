@@ -1,8 +1,10 @@
 #!/bin/sh
 # Runs the dump tests of one Windows build (the program's calls scripted) and the golden
-# end-to-end cases against it, under the Wine of its width (the 32-bit executable under 32-bit
-# Wine), in a fresh Wine prefix that it removes at the end.
-# Where the kernel runs no i386 program, the 32-bit Wine runs under qemu-i386 user emulation.
+# end-to-end cases against it, under the Wine of its width, in a fresh Wine prefix that it
+# removes at the end. The 32-bit Wine is the folder that scripts/needs.sh fetches (wine32_root),
+# laid over /usr in a mount namespace of this test's own, so that nothing outside sees it; it
+# runs directly where the kernel runs i386 programs, and under qemu-i386 user emulation where
+# it does not, or where MORVALEN_WINE32=qemu asks for that (MORVALEN_WINE32=native, the other).
 # Without that Wine, or where this machine cannot run it, or without the executable, it
 # reports itself skipped (77).
 set -eu
@@ -15,14 +17,19 @@ skip() {
     echo "$1: skipped"
     exit 77
 }
-[ -x "$loader" ] || skip "$loader is not installed"
 [ -f "$exe" ] || skip "$exe was not built (no cross compiler)"
+if [ "$arch" = i686 ] && [ -z "${MORVALEN_WINE32_ROOT:-}" ]; then
+    MORVALEN_WINE32_ROOT=$(. "$(dirname "$0")/../scripts/needs.sh" && wine32_root) ||
+        skip "the 32-bit Wine could not be fetched"
+    as_root="" && [ "$(id -u)" = 0 ] || as_root="--user --map-root-user"
+    export MORVALEN_WINE32_ROOT
+    exec unshare $as_root --mount sh -c 'mount -t overlay overlay \
+        -o "lowerdir=$MORVALEN_WINE32_ROOT/usr:/usr" /usr && exec sh "$@"' overlaid "$0" "$@"
+fi
+[ -x "$loader" ] || skip "$loader is not installed"
+way=${MORVALEN_WINE32:-}
+[ -n "$way" ] || { "$loader" --version >/dev/null 2>&1 && way=native || way=qemu; }
 
-# Wine starts its own loader again, so qemu must be what the kernel runs every i386 program
-# with: qemu-i386 is registered with binfmt_misc (F: opened once, here) in a user and mount
-# namespace of this test's own, which Linux 6.7 and later give their own binfmt_misc. Nothing
-# outside sees it, and it goes with the namespace. Every id maps to itself, so files keep
-# their owners. Needs qemu 10 or later (scripts/test installs it) and root, to map the ids.
 qemu=/usr/bin/qemu-i386
 if [ -n "${MORVALEN_QEMU_NS:-}" ]; then # here, inside the namespace
     echo >&3 && exec 3>&-
@@ -33,11 +40,11 @@ if [ -n "${MORVALEN_QEMU_NS:-}" ]; then # here, inside the namespace
     elf='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
     mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
     printf '%s' ":i386:M::$elf:$mask:$qemu:F" >"$MORVALEN_QEMU_NS/binfmt/register"
-    echo "32-bit Wine under $($qemu --version | head -n 1) (this kernel runs no i386 program)"
-elif [ "$arch" = i686 ] && ! "$loader" --version >/dev/null 2>&1; then
+    echo "32-bit Wine under $($qemu --version | head -n 1)"
+elif [ "$arch" = i686 ] && [ "$way" = qemu ]; then
     version=$($qemu --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p')
-    [ "${version:-0}" -ge 10 ] || skip "this kernel runs no i386 program, and qemu-i386 10 or later is not installed"
-    [ "$(id -u)" = 0 ] || skip "this kernel runs no i386 program, and only root maps every id for qemu-i386"
+    [ "${version:-0}" -ge 10 ] || skip "the 32-bit Wine goes through qemu-i386 here, and qemu-i386 10 or later is not installed"
+    [ "$(id -u)" = 0 ] || skip "the 32-bit Wine goes through qemu-i386 here, and only root maps every id for it"
     ns=$(mktemp -d)
     mkfifo "$ns/ready" "$ns/go"
     mkdir "$ns/binfmt"
