@@ -7,12 +7,17 @@
 # The LLVM of the format check, the tidy check and the fuzzer, on every release: one that Debian
 # 12 and 13 both carry, so that what passes the checks on one passes on the other.
 llvm=19
+# fuzzer_runtime: the libFuzzer archive that clang would link, as clang itself names it.
+fuzzer_runtime() {
+    clang++-$llvm -fsanitize=fuzzer -### -x c++ /dev/null 2>&1 |
+        sed -n 's/.*"\([^"]*libclang_rt\.fuzzer-[^"]*\.a\)".*/\1/p' | grep . || echo /none/libFuzzer
+}
 run_needs="cmake=cmake c++=g++ make=make /usr/include/term.h=libncurses-dev"
 test_needs="$run_needs
     /usr/include/gtest/gtest.h=libgtest-dev tput=ncurses-bin script=util-linux
     tic=ncurses-bin python3=python3 clang-format-$llvm=clang-format-$llvm
     clang-tidy-$llvm=clang-tidy-$llvm clang++-$llvm=clang-$llvm
-    $(clang++-$llvm -print-runtime-dir 2>/dev/null || echo /none)/libclang_rt.fuzzer-$(uname -m).a=libclang-rt-$llvm-dev
+    $(fuzzer_runtime)=libclang-rt-$llvm-dev
     setpriv=util-linux timeout=coreutils objdump=binutils readelf=binutils groff=groff-base
     man=man-db dpkg-buildpackage=dpkg-dev dh=debhelper lintian=lintian
     i686-w64-mingw32-g++=g++-mingw-w64-i686 x86_64-w64-mingw32-g++=g++-mingw-w64-x86-64

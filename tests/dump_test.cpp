@@ -79,7 +79,7 @@ struct Case { // NOLINT(clang-analyzer-optin.performance.Padding): in the order 
     std::size_t shown;                  // how much of `mixed` the dump shows
     const char *err;
     std::string literal_out = ""; // instead of the dump of `shown`, when not empty
-    enum { both, posix_only, windows_only } faces = both;
+    enum : std::uint8_t { both, posix_only, windows_only } faces = both;
     const char *windows_err = nullptr; // where Windows words it otherwise
 };
 const char *const cannot_tell = "morvalen: f: cannot tell whether input file is output file\n";

@@ -29,7 +29,7 @@ tidy() {
     python3 -c 'import json, sys
 print("\n".join(sorted({e["file"] for e in json.load(open(sys.argv[1]))})))' "$1/compile_commands.json" |
         xargs -n 3 -P 2 clang-tidy-$llvm -p "$1" --quiet --warnings-as-errors='*' 2>&1 |
-        grep -v 'warnings generated' >>"$build/tidy.log" || true
+        grep -v -e 'warnings generated' -e '^\[[0-9]*/[0-9]*] Processing file' >>"$build/tidy.log" || true
 }
 # The Windows sources, compiled for 64-bit Windows against the MinGW-w64 headers.
 windows=$build/lint-windows

@@ -19,7 +19,7 @@ int descriptor(SystemHandle handle) {
 // A file, pipe, FIFO or block device named as input while the output goes into it would read
 // the dump back. A block device may be named by any of its nodes.
 Sameness same_file_as_output(const struct stat &file) {
-    struct stat output {};
+    struct stat output{};
     if (posix.fstat(STDOUT_FILENO, &output) != 0)
         return Sameness::different;
     const bool same = S_ISBLK(output.st_mode)
@@ -79,7 +79,7 @@ SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind
     const int fd = open_path(path);
     if (fd < 0)
         return errno;
-    struct stat file {};
+    struct stat file{};
     const bool known = posix.fstat(fd, &file) == 0;
     const SystemError error = !known ? errno : S_ISDIR(file.st_mode) ? EISDIR : no_error;
     kind->output = known ? same_file_as_output(file) : Sameness::different;
@@ -100,7 +100,7 @@ SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind
 }
 
 bool system_open_may_wait(const char *path) {
-    struct stat file {};
+    struct stat file{};
     return posix.stat(path, &file) == 0 && !S_ISREG(file.st_mode) && !S_ISDIR(file.st_mode);
 }
 
@@ -131,7 +131,7 @@ SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
     if (data >= 0 && data != at && posix.lseek(descriptor(handle), at, SEEK_SET) != at)
         return errno;
     // The size after the answer: a file cut short while it was asked would lose its last block.
-    struct stat file {};
+    struct stat file{};
     if (posix.fstat(descriptor(handle), &file) != 0)
         return cannot_tell;
     const auto size = static_cast<std::uint64_t>(file.st_size);

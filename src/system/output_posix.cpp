@@ -47,7 +47,7 @@ void system_start() {
 }
 
 bool system_output_is_pipe() {
-    struct stat output {};
+    struct stat output{};
     return posix.fstat(STDOUT_FILENO, &output) == 0 &&
            (S_ISFIFO(output.st_mode) || S_ISSOCK(output.st_mode));
 }

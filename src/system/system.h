@@ -22,7 +22,7 @@ constexpr SystemError refused_as_output = -2;
 constexpr std::uint64_t largest_file_position = INT64_MAX;
 
 // Whether a file is the very file, pipe, FIFO or block device that standard output writes to.
-enum class Sameness { different, same, cannot_tell };
+enum class Sameness : std::uint8_t { different, same, cannot_tell };
 
 // What the reader needs to know of an open file.
 struct SourceKind {
