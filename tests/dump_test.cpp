@@ -262,7 +262,7 @@ TEST(Run, TextsAcrossTheEndOfTheBuffer) {
                 arguments.push_back(&name[0]);
             EXPECT_EQ(with_fake(fake,
                                 [&] {
-                                    return dump_paths(static_cast<int>(arguments.size()),
+                                    return view_paths(static_cast<int>(arguments.size()),
                                                       arguments.data());
                                 }),
                       1);
