@@ -28,13 +28,13 @@ TEST(Dump, MatchesTheReference) {
         fake.output_type = variant % 2 == 0 ? S_IFIFO : S_IFREG;
         if (variant % 12 == 11) // then a read of more than the room left after the part kept
             fake.before_read = [&fake](int read) { fake.read_max = read == 1 ? 1000 : SIZE_MAX; };
-        const char *const kinds[] = {"a sparse file", "a FIFO", "a file"}; // by variant % 3
         char what[200];
-        std::snprintf(
-            what, sizeof what, "%s of %zu, reads of at most %zu%s%s%s%s, to a %s",
-            kinds[variant % 3], data.size(), fake.read_max, fake.chunk_salt ? " at random" : "",
-            variant % 12 == 11 ? ", the first of 1000" : "", variant % 4 ? "" : ", interrupted",
-            variant % 5 ? "" : ", writes of 1000", variant % 2 ? "file" : "pipe");
+        std::snprintf(what, sizeof what, "%s%s of %zu, reads of at most %zu%s%s%s%s, to a %s",
+                      live ? "a FIFO" : "a file", variant % 3 ? "" : " with holes", data.size(),
+                      fake.read_max, fake.chunk_salt ? " at random" : "",
+                      variant % 12 == 11 ? ", the first of 1000" : "",
+                      variant % 4 ? "" : ", interrupted", variant % 5 ? "" : ", writes of 1000",
+                      variant % 2 ? "file" : "pipe");
         EXPECT_TRUE(dump(fake)) << what;
         std::vector<std::size_t> after_block = {0};
         ASSERT_EQ(fake.out, reference_dump(data, &after_block)) << what;
