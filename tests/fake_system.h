@@ -15,7 +15,7 @@ namespace {
 bool dump(Fake &script, const std::string &path = "f") {
     return with_fake(script, [&] {
         prepare_output();
-        const bool ok = show_file(path.c_str());
+        const bool ok = dump_and_report(path.c_str());
         output_flush();
         return ok;
     });

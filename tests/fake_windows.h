@@ -208,7 +208,7 @@ BOOL WINAPI fake_get_file_information(HANDLE file, LPBY_HANDLE_FILE_INFORMATION 
         return failed_with(errno);
     const int index = index_of(file);
     *information = {};
-    information->dwVolumeSerialNumber = 7;
+    information->dwVolumeSerialNumber = fake->output_volume_unknown ? 0 : 7;
     information->nFileIndexLow = static_cast<DWORD>(file_index(file));
     if (index < 0)
         return TRUE;
@@ -225,12 +225,13 @@ BOOL WINAPI fake_get_file_id(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID
         return failed_with(errno);
     if (kind == FileBasicInfo) { // created in one second, each file written at its own time
         *static_cast<FILE_BASIC_INFO *>(into) = {};
-        static_cast<FILE_BASIC_INFO *>(into)->LastWriteTime.QuadPart = index_of(file) + 2;
+        static_cast<FILE_BASIC_INFO *>(into)->LastWriteTime.QuadPart =
+            fake->same_times ? 1 : index_of(file) + 2;
         return TRUE;
     }
     auto *id = static_cast<FILE_ID_INFO *>(into);
     *id = {};
-    id->VolumeSerialNumber = file == fake_output && fake->output_volume_unknown ? 0 : 7;
+    id->VolumeSerialNumber = fake->output_volume_unknown ? 0 : 7;
     id->FileId.Identifier[0] = static_cast<BYTE>(file_index(file));
     return TRUE;
 }

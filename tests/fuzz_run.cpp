@@ -159,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     bool ended = false;
     try {
         status = with_fake(script, [&] {
-            return dump_paths(static_cast<int>(arguments.size()), arguments.data());
+            return view_paths(static_cast<int>(arguments.size()), arguments.data());
         });
     } catch (const Ended &end) {
         status = end.status;

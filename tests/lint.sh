@@ -20,6 +20,8 @@ rooms_allow() {
     done
 }
 check "every room includes only what the table of rooms allows" rooms_allow
+# No platform header but in the system's room, the console's and the Windows entry files.
+check "no platform header outside the platform files" sh -c '! grep -nE "^#include <((sys|asm|linux|mach)/|(win[a-z0-9]*|unistd|poll|fcntl|termios|signal|curses|term|dirent|dlfcn|pthread|io)\.h>)" $(find src -name "*.cpp" -o -name "*.h" | grep -vE "^src/(system|console)/|_windows\.cpp$")'
 
 files=$(find src tests bench -name '*.cpp' -o -name '*.h' | sort)
 check "clang-format changes nothing" clang-format-$llvm --dry-run --Werror $files

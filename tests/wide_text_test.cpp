@@ -9,6 +9,7 @@ TEST(WideText, EveryNameComesBack) {
         {u"plain.bin", "plain.bin"},
         {u"caf\u00e9\u00a9 \u0928 \u65e5 \U0001F600\U0010FFFF",
          "caf\xc3\xa9\xc2\xa9 \xe0\xa4\xa8 \xe6\x97\xa5 \xf0\x9f\x98\x80\xf4\x8f\xbf\xbf"},
+        {u"\U00010000\U000103FF", "\xf0\x90\x80\x80\xf0\x90\x8f\xbf"},      // high surrogate D800
         {std::u16string(1, u'\xd800') + u".bin", "\xed\xa0\x80.bin"},       // a lone high surrogate
         {u"x" + std::u16string(1, u'\xdfff'), "x\xed\xbf\xbf"},             // and a lone low one
         {std::u16string{u'\xdc00', u'\xd800'}, "\xed\xb0\x80\xed\xa0\x80"}, // a pair the wrong way

@@ -73,6 +73,7 @@ dir=$(mktemp -d)
 exe_in_wine=Z:$(cd "$(dirname "$exe")" && pwd | tr / '\\')\\$(basename "$exe")
 cleanup() {
     wineserver -k 2>/dev/null || true # it would outlive the test and hold its output open
+    umount "$dir/a" "$dir/b" 2>/dev/null || true
     rm -rf "$dir" "$prefix"
 }
 trap cleanup EXIT
@@ -129,6 +130,14 @@ check "f >> f from a Unix shell: refused" grep -qE '^morvalen: self.bin: (cannot
 check "f >> f from a Unix shell: status 1" test "$(cat "$dir/self_status")" = 1
 (cd "$dir" && ulimit -f 2000 && "$loader" cmd /c "$exe_in_wine self.bin >> self.bin" 2>cmd.err) || true
 check "f >> f through cmd: refused" grep -q '^morvalen: self.bin: input file is output file' "$dir/cmd.err"
+
+# A FIFO as its own output is refused; two files on two tmpfs mounts (as root) are not one.
+mkfifo "$dir/p" && (cd "$dir" && timeout 60 "$loader" "$exe" p 1<>p 2>p.err || echo $? >p_status)
+check "a FIFO as its own output: refused, status 1" sh -c "grep -qE '^morvalen: p: (cannot tell whether )?input file is output file' '$dir/p.err' && test \$(cat '$dir/p_status') = 1"
+if [ "$(id -u)" = 0 ] && mkdir "$dir/a" "$dir/b" && mount -t tmpfs tmpfs "$dir/a" && mount -t tmpfs tmpfs "$dir/b"; then
+    echo x | tee "$dir/a/log" "$dir/b/log" >/dev/null && touch -d 2020-01-01 "$dir/a/log" "$dir/b/log" && { (cd "$dir" && "$loader" "$exe" a/log >>b/log 2>two.err) || true; }
+    check "two files on two tmpfs mounts: not one" grep -qE '^morvalen: a/log: cannot tell|^0000    78 0a' "$dir/two.err" "$dir/b/log"
+fi
 
 # Names in any script open, and the header names them in UTF-8, in a file and on the console.
 export LC_ALL=C.UTF-8 # Wine reads the command line, and writes to the terminal, in UTF-8

@@ -1,5 +1,5 @@
 #include "driver.h"
 
 int main(int argument_count, char **arguments) {
-    return view_files(argument_count, arguments);
+    return run_viewer(argument_count, arguments);
 }

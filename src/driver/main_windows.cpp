@@ -5,5 +5,5 @@
 // -municode), split and unquoted by the C runtime as for main; the rest of the program takes
 // UTF-8.
 int wmain(int argument_count, wchar_t **arguments) {
-    return view_files(argument_count, utf8_arguments(argument_count, arguments));
+    return run_viewer(argument_count, utf8_arguments(argument_count, arguments));
 }

@@ -36,18 +36,18 @@ void report_read_error(const char *path, const DumpOutcome &outcome) {
 
 } // namespace
 
-int view_files(int argument_count, char **arguments) {
+int run_viewer(int argument_count, char **arguments) {
     clear_console();
-    return dump_paths(argument_count, arguments);
+    return view_paths(argument_count, arguments);
 }
 
-int dump_paths(int argument_count, char **arguments) {
-    prepare_output();
+int view_paths(int argument_count, char **arguments) {
+    prepare_output(); // starts the system too
     int status = 0;
     for (int i = 1; i < argument_count; ++i) {
         output_text(title_block, sizeof title_block - 1);
         print_header_line(arguments[i]);
-        if (!show_file(arguments[i]))
+        if (!dump_and_report(arguments[i]))
             status = 1;
     }
     output_flush();
@@ -56,11 +56,11 @@ int dump_paths(int argument_count, char **arguments) {
 
 // A path that is the output itself is named on standard error; one that does not open otherwise
 // gets the open error line in the output.
-bool show_file(const char *path) {
-    const DumpOutcome outcome = process(path);
-    if (outcome.output == Sameness::same)
+bool dump_and_report(const char *path) {
+    const DumpOutcome outcome = dump_file(path);
+    if (outcome.open_error == refused_as_output)
         report(path, "input file is output file");
-    else if (outcome.output == Sameness::cannot_tell)
+    else if (outcome.open_error == cannot_tell_if_output)
         report(path, "cannot tell whether input file is output file");
     else if (outcome.open_error != no_error)
         print_open_error(path);

@@ -12,7 +12,7 @@ namespace {
 
 // Where the dump of one file stands.
 struct DumpState {
-    LineFormat format = fastest_line_format(); // chosen once a file, not once a line
+    LineFormat format = fastest_line_format(); // asked once a file, not once a line
     unsigned char last_shown[block_size] = {}; // the block of the last line shown
     std::uint64_t offset = 0;                  // of the next block
     bool marker_out = false;                   // the "*" of the current run of repeats is out
@@ -91,8 +91,7 @@ std::size_t unlike_stretch(const unsigned char *data, std::size_t left) {
     if (left <= block_size)
         return left;
     // No more than the output has room for, so that it fills before it is written.
-    const auto room = static_cast<std::size_t>(output.limit - output.cursor);
-    const std::size_t fit = room < line_room ? 1 : (room - line_room) / longest_line + 1;
+    const std::size_t fit = output_lines_that_fit(longest_line, line_room);
     const std::size_t most = std::min({left, stretch_most, fit * block_size});
     std::size_t length = block_size;
     while (length + block_size <= most && !same_block(data + length, data + length - block_size))
@@ -132,13 +131,12 @@ void before_reading(const InputFile &file) {
 
 } // namespace
 
-DumpOutcome process(const char *name) {
+DumpOutcome dump_file(const char *name) {
     if (input_open_may_wait(name)) // a FIFO's open waits for a writer: show the header first
         output_flush();
     InputFile file;
     DumpOutcome outcome;
     outcome.open_error = open_input(name, block_size, &file);
-    outcome.output = file.kind.output;
     if (outcome.open_error != no_error)
         return outcome;
     DumpState state;

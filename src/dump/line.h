@@ -23,7 +23,8 @@ char *format_lines_by_ssse3(char *out, std::uint64_t offset, const unsigned char
 char *format_lines_by_neon(char *out, std::uint64_t offset, const unsigned char *buf,
                            std::size_t count);
 
-// The fastest way this build holds and this processor runs, chosen once.
+// The fastest way this build holds and this processor runs. The dump asks once a file: the
+// answer is the same each time, and costs less than a line.
 LineFormat fastest_line_format();
 
 // Puts up to `most` of the ways this build holds and this processor runs at `ways`, the tables

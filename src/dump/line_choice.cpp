@@ -1,9 +1,6 @@
 #include "line.h"
 
-#if defined(__arm__) && !defined(MORVALEN_LINE_TABLES_ONLY)
-#include <asm/hwcap.h>
-#include <sys/auxv.h>
-#endif
+#include "../system/system.h"
 
 namespace {
 
@@ -18,8 +15,8 @@ LineFormat vector_way() {
 #elif defined(__aarch64__)
     return format_lines_by_neon; // every AArch64 processor has Advanced SIMD
 #elif defined(__arm__)
-    // Built for the baseline that lacks NEON; the kernel tells whether this processor has it.
-    return (getauxval(AT_HWCAP) & HWCAP_NEON) != 0 ? format_lines_by_neon : nullptr;
+    // Built for the baseline that lacks NEON; the system tells whether this processor has it.
+    return system_has_neon() ? format_lines_by_neon : nullptr;
 #else
     return nullptr;
 #endif

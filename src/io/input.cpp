@@ -60,25 +60,27 @@ std::size_t input_ready(const InputFile &file, const unsigned char **data) {
     return file.ended ? ready : ready - ready % file.unit;
 }
 
-// Where the system cannot say where a hole ends, or cannot move past it, the rest of the file
-// is read plainly.
+// The system's answer is believed only of the file as it was opened, and only where the data
+// lies between here and the end. Where it gives none, or none to believe, or the handle cannot
+// move past the hole, the rest of the file is read plainly.
 std::uint64_t input_skip_hole(InputFile *file) {
     if (!file->skip_holes || file->start != file->end || file->ended ||
         file->position % file->unit != 0 || file->position >= file->kind.size)
         return 0;
-    std::uint64_t hole_end = 0;
+    DataAnswer answer;
     const SystemError error =
-        system_hole_end(file->handle, file->position, file->kind.size, &hole_end);
-    const std::uint64_t target = hole_end / file->unit * file->unit; // its data unit is read
-    if (error == no_error && target > file->position &&
-        system_seek(file->handle, target) == no_error) {
+        system_next_data(file->handle, file->position, file->kind.size, &answer);
+    const bool believed = error == no_error && answer.size == file->kind.size &&
+                          answer.data_at >= file->position && answer.data_at <= answer.size;
+    const std::uint64_t target = answer.data_at / file->unit * file->unit; // its data unit is read
+    if (believed && target > file->position && system_seek(file->handle, target) == no_error) {
         const std::uint64_t skipped = target - file->position;
         file->position = target;
         return skipped;
     }
-    if (error != no_error || target > file->position)
+    if (!believed || target > file->position)
         file->skip_holes = false;
-    if (error != no_error && error != cannot_tell)
+    if (error != no_error && error != no_answer)
         end_with_error(file, error);
     return 0;
 }

@@ -23,7 +23,7 @@ struct InputFile {
 
 // True when opening `path` may wait, as a FIFO's open waits for a writer.
 bool input_open_may_wait(const char *path);
-// Opens `path` as system_open does: the output itself is refused, as `file->kind.output` says.
+// Opens `path` as system_open does: the output itself is refused.
 SystemError open_input(const char *path, std::size_t unit, InputFile *file);
 void close_input(InputFile *file);
 

@@ -27,6 +27,7 @@ std::uint64_t last_flush_ms = 0; // or when the output was prepared
 [[noreturn]] void fail_output(SystemError error) {
     if (system_reader_went_away(error))
         stop_for_reader_gone();
+    // What is left is dropped: the flush in report then writes nothing, or it would fail again.
     output.cursor = output_buffer;
     report("cannot write the output", system_error_text(error));
     system_exit(1);

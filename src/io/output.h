@@ -22,7 +22,8 @@ struct OutputBuffer {
 };
 extern OutputBuffer output;
 
-// Sizes the buffer for where standard output goes, empty; called before anything is written.
+// Starts the system for the run (system_start), then sizes the buffer for where standard output
+// goes, empty; called once, before anything is written.
 void prepare_output();
 
 // Writes out everything buffered.
@@ -45,6 +46,13 @@ inline char *output_room(std::size_t count) {
 }
 inline void output_commit(char *end) {
     output.cursor = end;
+}
+
+// How many lines of at most `longest` bytes fit before the buffer must be written, the last of
+// them needing `last_room`: at least one, as output_room makes room for that.
+inline std::size_t output_lines_that_fit(std::size_t longest, std::size_t last_room) {
+    const auto room = static_cast<std::size_t>(output.limit - output.cursor);
+    return room < last_room ? 1 : (room - last_room) / longest + 1;
 }
 
 void output_text(const char *text, std::size_t length);

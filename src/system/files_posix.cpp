@@ -18,15 +18,14 @@ int descriptor(SystemHandle handle) {
 
 // A file, pipe, FIFO or block device named as input while the output goes into it would read
 // the dump back. A block device may be named by any of its nodes.
-Sameness same_file_as_output(const struct stat &file) {
+bool is_the_output(const struct stat &file) {
     struct stat output{};
     if (posix.fstat(STDOUT_FILENO, &output) != 0)
-        return Sameness::different;
-    const bool same = S_ISBLK(output.st_mode)
-                          ? S_ISBLK(file.st_mode) && output.st_rdev == file.st_rdev
-                          : (S_ISREG(output.st_mode) || S_ISFIFO(output.st_mode)) &&
-                                output.st_dev == file.st_dev && output.st_ino == file.st_ino;
-    return same ? Sameness::same : Sameness::different;
+        return false;
+    return S_ISBLK(output.st_mode)
+               ? S_ISBLK(file.st_mode) && output.st_rdev == file.st_rdev
+               : (S_ISREG(output.st_mode) || S_ISFIFO(output.st_mode)) &&
+                     output.st_dev == file.st_dev && output.st_ino == file.st_ino;
 }
 
 // The descriptor that a path such as /dev/stdin or /dev/fd/3 names, or -1.
@@ -66,6 +65,9 @@ int open_path(const char *path) {
 // The last stretch of a file that a "no more data" answer leaves to be read plainly: the
 // largest page of the processors the program runs on.
 constexpr std::uint64_t last_page_at_most = std::uint64_t{64} * 1024;
+std::uint64_t last_page_start(std::uint64_t size) {
+    return size == 0 ? 0 : (size - 1) / last_page_at_most * last_page_at_most;
+}
 
 // A careful test, as copy tools make it: fewer 512-byte units allocated than the size needs.
 bool looks_sparse(const struct stat &file) {
@@ -81,11 +83,13 @@ SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind
         return errno;
     struct stat file{};
     const bool known = posix.fstat(fd, &file) == 0;
-    const SystemError error = !known ? errno : S_ISDIR(file.st_mode) ? EISDIR : no_error;
-    kind->output = known ? same_file_as_output(file) : Sameness::different;
-    if (error != no_error || kind->output != Sameness::different) {
+    const SystemError error = !known                  ? errno
+                              : S_ISDIR(file.st_mode) ? EISDIR
+                              : is_the_output(file)   ? refused_as_output
+                                                      : no_error;
+    if (error != no_error) {
         posix.close(fd);
-        return error != no_error ? error : refused_as_output;
+        return error;
     }
     kind->can_wait = !S_ISREG(file.st_mode);
 #if defined(SEEK_DATA) && defined(SEEK_HOLE)
@@ -121,9 +125,10 @@ SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t co
     }
 }
 
-SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
-                            std::uint64_t expected_size, std::uint64_t *hole_end) {
+SystemError system_next_data(SystemHandle handle, std::uint64_t position, std::uint64_t size,
+                             DataAnswer *answer) {
 #if defined(SEEK_DATA) && defined(SEEK_HOLE)
+    (void)size; // the system knows where the file ends
     const auto at = static_cast<off_t>(position);
     const off_t data = posix.lseek(descriptor(handle), at, SEEK_DATA);
     const SystemError error = data >= 0 ? no_error : errno;
@@ -133,20 +138,18 @@ SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
     // The size after the answer: a file cut short while it was asked would lose its last block.
     struct stat file{};
     if (posix.fstat(descriptor(handle), &file) != 0)
-        return cannot_tell;
-    const auto size = static_cast<std::uint64_t>(file.st_size);
-    if (size != expected_size || position >= size)
-        return cannot_tell;
+        return no_answer;
+    answer->size = static_cast<std::uint64_t>(file.st_size);
     if (error == no_error)
-        *hole_end = static_cast<std::uint64_t>(data);
+        answer->data_at = static_cast<std::uint64_t>(data);
     else if (error == ENXIO) // no data after it, but tmpfs says so of data in the last page too
-        *hole_end = std::max(position, (size - 1) / last_page_at_most * last_page_at_most);
+        answer->data_at = std::max(position, last_page_start(answer->size));
     else
-        return cannot_tell;
-    return *hole_end >= position && *hole_end <= size ? no_error : cannot_tell;
+        return no_answer;
+    return no_error;
 #else
-    (void)handle, (void)position, (void)expected_size, (void)hole_end;
-    return cannot_tell;
+    (void)handle, (void)position, (void)size, (void)answer, (void)last_page_start;
+    return no_answer;
 #endif
 }
 

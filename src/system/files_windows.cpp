@@ -2,7 +2,6 @@
 #include "wide_text.h"
 #include "win32_calls_windows.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -25,49 +24,68 @@ SystemError last_error() {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows names are in 16-bit units");
 char16_t wide_path[32768];
 
+// Whether a file is the very file or pipe that standard output writes to.
+enum class Sameness : std::uint8_t { different, same, cannot_tell };
+
 // On Windows a volume and an index name one file. Wine gives every file under a Unix root one
 // volume, and two Unix file systems may hold the same index: their times tell those apart (the
-// creation time, which Wine gives to the second, or the last write), and on Windows they
-// change nothing.
+// creation time, which Wine gives to the second, the last write, or the last change), and on
+// Windows they change nothing.
 bool told_apart(HANDLE a, HANDLE b) {
     FILE_BASIC_INFO one, other;
     return win32.get_file_information_ex(a, FileBasicInfo, &one, sizeof one) != 0 &&
            win32.get_file_information_ex(b, FileBasicInfo, &other, sizeof other) != 0 &&
            (one.CreationTime.QuadPart != other.CreationTime.QuadPart ||
-            one.LastWriteTime.QuadPart != other.LastWriteTime.QuadPart);
+            one.LastWriteTime.QuadPart != other.LastWriteTime.QuadPart ||
+            one.ChangeTime.QuadPart != other.ChangeTime.QuadPart);
+}
+
+// Volume 0 is none: Wine gives it where it knows no volume (a handle made from a Unix
+// descriptor, a file on tmpfs), and there an equal index may be another file's.
+Sameness judged(std::uint64_t volume, std::uint64_t other_volume, bool same_index, HANDLE a,
+                HANDLE b) {
+    const bool volumes_known = volume != 0 && other_volume != 0;
+    if (!same_index || (volumes_known && volume != other_volume) || told_apart(a, b))
+        return Sameness::different;
+    return volumes_known ? Sameness::same : Sameness::cannot_tell;
 }
 
 // Asks both handles the same way: by the volume and index of each (the file's `first`, when it
 // answered), or where a handle does not answer that (Wine's, for one made from a Unix
-// descriptor), by the file ID.
+// descriptor), by the file ID. A file that answers neither is no file but a device (a drive, a
+// volume), which the output cannot be.
 Sameness same_file(HANDLE a, const BY_HANDLE_FILE_INFORMATION *first, HANDLE b) {
     BY_HANDLE_FILE_INFORMATION second;
     if (first != nullptr && win32.get_file_information(b, &second) != 0)
-        return first->dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-                       first->nFileIndexHigh == second.nFileIndexHigh &&
-                       first->nFileIndexLow == second.nFileIndexLow && !told_apart(a, b)
-                   ? Sameness::same
-                   : Sameness::different;
+        return judged(first->dwVolumeSerialNumber, second.dwVolumeSerialNumber,
+                      first->nFileIndexHigh == second.nFileIndexHigh &&
+                          first->nFileIndexLow == second.nFileIndexLow,
+                      a, b);
     FILE_ID_INFO one, other;
-    if (win32.get_file_information_ex(a, FileIdInfo, &one, sizeof one) == 0 ||
-        win32.get_file_information_ex(b, FileIdInfo, &other, sizeof other) == 0)
+    if (win32.get_file_information_ex(a, FileIdInfo, &one, sizeof one) == 0)
+        return first == nullptr ? Sameness::different : Sameness::cannot_tell;
+    if (win32.get_file_information_ex(b, FileIdInfo, &other, sizeof other) == 0)
         return Sameness::cannot_tell;
-    if (std::memcmp(&one.FileId, &other.FileId, sizeof one.FileId) != 0 || told_apart(a, b))
-        return Sameness::different;
-    if (one.VolumeSerialNumber == other.VolumeSerialNumber)
-        return Sameness::same;
-    // Wine gives no volume for a handle made from a Unix descriptor: the same ID may be this file.
-    return one.VolumeSerialNumber == 0 || other.VolumeSerialNumber == 0 ? Sameness::cannot_tell
-                                                                        : Sameness::different;
+    return judged(one.VolumeSerialNumber, other.VolumeSerialNumber,
+                  std::memcmp(&one.FileId, &other.FileId, sizeof one.FileId) == 0, a, b);
 }
 
-// Only a disk file as output can be read back as input.
-Sameness same_file_as_output(HANDLE file, const BY_HANDLE_FILE_INFORMATION *information) {
+// Only a disk file or a pipe as output can be read back as input, and only as what it is.
+SystemError refusal_as_output(HANDLE file, const BY_HANDLE_FILE_INFORMATION *information) {
     const HANDLE output = win32.get_std_handle(STD_OUTPUT_HANDLE);
-    if (output == nullptr || output == INVALID_HANDLE_VALUE ||
-        win32.get_file_type(output) != FILE_TYPE_DISK)
-        return Sameness::different;
-    return same_file(file, information, output);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE)
+        return no_error;
+    const DWORD type = win32.get_file_type(output);
+    if ((type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) || win32.get_file_type(file) != type)
+        return no_error;
+    switch (same_file(file, information, output)) {
+    case Sameness::same:
+        return refused_as_output;
+    case Sameness::cannot_tell:
+        return cannot_tell_if_output;
+    default:
+        return no_error;
+    }
 }
 
 } // namespace
@@ -84,10 +102,10 @@ SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind
         return last_error();
     BY_HANDLE_FILE_INFORMATION information{};
     const bool answered = win32.get_file_information(file, &information) != 0;
-    kind->output = same_file_as_output(file, answered ? &information : nullptr);
-    if (kind->output != Sameness::different) {
+    const SystemError refused = refusal_as_output(file, answered ? &information : nullptr);
+    if (refused != no_error) {
         win32.close_handle(file);
-        return refused_as_output;
+        return refused;
     }
     kind->can_wait = win32.get_file_type(file) != FILE_TYPE_DISK;
     kind->may_have_holes = !kind->can_wait && answered &&
@@ -119,34 +137,31 @@ SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t co
     return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? no_error : error; // the end
 }
 
-// A sparse file lists the ranges it has stored from `position` on; the first one that fits is
-// all it takes (where more do not fit, the system says ERROR_MORE_DATA and lists those that do).
-SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
-                            std::uint64_t expected_size, std::uint64_t *hole_end) {
-    if (position >= expected_size)
-        return cannot_tell;
+// A sparse file lists the ranges it has stored from `position` to `size`; the first one that
+// fits is all it takes (where more do not fit, the system says ERROR_MORE_DATA and lists those
+// that do). None listed: no data before `size`.
+SystemError system_next_data(SystemHandle handle, std::uint64_t position, std::uint64_t size,
+                             DataAnswer *answer) {
     FILE_ALLOCATED_RANGE_BUFFER asked, ranges[4];
     asked.FileOffset.QuadPart = static_cast<LONGLONG>(position);
-    asked.Length.QuadPart = static_cast<LONGLONG>(expected_size - position);
+    asked.Length.QuadPart = static_cast<LONGLONG>(size - position);
     DWORD answer_size = 0;
     const SystemError error =
         win32.device_io_control(handle_of(handle), FSCTL_QUERY_ALLOCATED_RANGES, &asked,
                                 sizeof asked, ranges, sizeof ranges, &answer_size, nullptr) != 0
             ? no_error
             : last_error();
-    if (error != no_error && error != ERROR_MORE_DATA)
-        return cannot_tell;
-    // The size after the answer: a file cut short while it was asked would lose its last block.
-    LARGE_INTEGER size;
-    if (win32.get_file_size(handle_of(handle), &size) == 0)
-        return cannot_tell;
     const std::size_t listed = answer_size / sizeof *ranges;
-    if (static_cast<std::uint64_t>(size.QuadPart) != expected_size ||
+    if ((error != no_error && error != ERROR_MORE_DATA) ||
         (error == ERROR_MORE_DATA && listed == 0))
-        return cannot_tell;
-    const auto data =
-        listed == 0 ? expected_size : static_cast<std::uint64_t>(ranges[0].FileOffset.QuadPart);
-    *hole_end = std::min(std::max(data, position), expected_size);
+        return no_answer;
+    // The size after the answer: a file cut short while it was asked would lose its last block.
+    LARGE_INTEGER size_after;
+    if (win32.get_file_size(handle_of(handle), &size_after) == 0)
+        return no_answer;
+    answer->size = static_cast<std::uint64_t>(size_after.QuadPart);
+    answer->data_at =
+        listed == 0 ? size : static_cast<std::uint64_t>(ranges[0].FileOffset.QuadPart);
     return no_error;
 }
 

@@ -13,28 +13,27 @@ using SystemHandle = std::intptr_t;
 // No error, or the system's own error number (errno on POSIX systems, GetLastError on Windows).
 using SystemError = int;
 constexpr SystemError no_error = 0;
-// The system cannot tell: it keeps no holes, or the file is no longer as it was.
-constexpr SystemError cannot_tell = -1;
-// The file to be read is standard output's own, or one the system cannot tell from it.
+// The system gives no answer to the question asked: it keeps no holes, say.
+constexpr SystemError no_answer = -1;
+// The file to be read is standard output's own: reading it would read the dump back.
 constexpr SystemError refused_as_output = -2;
+// The system cannot tell whether the file to be read is standard output's own: it is refused
+// all the same, as it might be.
+constexpr SystemError cannot_tell_if_output = -3;
 
 // The largest file position the systems allow: no read may reach past it.
 constexpr std::uint64_t largest_file_position = INT64_MAX;
 
-// Whether a file is the very file, pipe, FIFO or block device that standard output writes to.
-enum class Sameness : std::uint8_t { different, same, cannot_tell };
-
 // What the reader needs to know of an open file.
 struct SourceKind {
-    Sameness output = Sameness::different; // where not different, the file is not left open
     bool can_wait = true;        // not a regular file: a pipe, a terminal, a device, a socket
     bool may_have_holes = false; // a regular file with fewer blocks allocated than its size needs
     std::uint64_t size = 0;      // at the open, where holes may be skipped
 };
 
-// Opens `path` for reading. A directory does not open, and nor does the output itself, nor a
-// file the system cannot tell from it, since reading it might grow it: those fail with
-// refused_as_output, and `kind->output` says which.
+// Opens `path` for reading. A directory does not open, and nor does the very file, pipe, FIFO
+// or block device that standard output writes to, since reading it might grow it: that fails
+// with refused_as_output, or with cannot_tell_if_output where the system cannot tell.
 SystemError system_open(const char *path, SystemHandle *handle, SourceKind *kind);
 
 // True when opening `path` may wait, as a FIFO's open waits for a writer.
@@ -45,12 +44,18 @@ SystemError system_close(SystemHandle handle);
 SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t count,
                         std::size_t *got);
 
-// Where a hole that starts at `position` ends: the next data, or the end of the file. The
-// handle's position is left as it was. Fails with cannot_tell where the system cannot say (the
-// file's size is no longer `expected_size`, say): the file may still be read on. Any other
-// error leaves the handle unfit to read on.
-SystemError system_hole_end(SystemHandle handle, std::uint64_t position,
-                            std::uint64_t expected_size, std::uint64_t *hole_end);
+// What the system says of the bytes from a position on: where its next data lies, and the
+// file's size once it was asked. Whether to believe it is the reader's to judge.
+struct DataAnswer {
+    std::uint64_t data_at = 0;
+    std::uint64_t size = 0;
+};
+
+// Asks where the data after `position` lies, in a file of `size` bytes as the caller knows it,
+// leaving the handle's position as it was. Fails with no_answer where the system gives none:
+// the file may still be read on. Any other error leaves the handle unfit to read on.
+SystemError system_next_data(SystemHandle handle, std::uint64_t position, std::uint64_t size,
+                             DataAnswer *answer);
 // Moves the handle to `position`; one that fails moves nothing.
 SystemError system_seek(SystemHandle handle, std::uint64_t position);
 
@@ -60,6 +65,10 @@ SystemError system_write_error(const char *data, std::size_t length);
 
 // Sets up what the program needs of the system, once, before anything is written.
 void system_start();
+
+// True where the processor runs NEON vector instructions, as the system tells: asked only on
+// 32-bit ARM, where some processors lack them.
+bool system_has_neon();
 
 // True when standard output is a pipe or a socket, whose reader takes small writes best.
 bool system_output_is_pipe();
