@@ -18,12 +18,14 @@ skip() {
     exit 77
 }
 [ -f "$exe" ] || skip "$exe was not built (no cross compiler)"
-if [ "$arch" = i686 ] && [ -z "${MORVALEN_WINE32_ROOT:-}" ]; then
-    MORVALEN_WINE32_ROOT=$(. "$(dirname "$0")/../scripts/needs.sh" && wine32_root) ||
+# Every run in a mount namespace of its own, where the mounts it makes go with it.
+if [ -z "${MORVALEN_WINE_NS:-}" ]; then
+    MORVALEN_WINE32_ROOT=/
+    [ "$arch" != i686 ] || MORVALEN_WINE32_ROOT=$(. "$(dirname "$0")/../scripts/needs.sh" && wine32_root) ||
         skip "the 32-bit Wine could not be fetched"
     as_root="" && [ "$(id -u)" = 0 ] || as_root="--user --map-root-user"
-    export MORVALEN_WINE32_ROOT
-    exec unshare $as_root --mount sh -c 'mount -t overlay overlay \
+    export MORVALEN_WINE32_ROOT MORVALEN_WINE_NS=1
+    exec unshare $as_root --mount sh -c '[ "$MORVALEN_WINE32_ROOT" = / ] || mount -t overlay overlay \
         -o "lowerdir=$MORVALEN_WINE32_ROOT/usr:/usr" /usr && exec sh "$@"' overlaid "$0" "$@"
 fi
 [ -x "$loader" ] || skip "$loader is not installed"
@@ -131,7 +133,8 @@ check "f >> f from a Unix shell: status 1" test "$(cat "$dir/self_status")" = 1
 (cd "$dir" && ulimit -f 2000 && "$loader" cmd /c "$exe_in_wine self.bin >> self.bin" 2>cmd.err) || true
 check "f >> f through cmd: refused" grep -q '^morvalen: self.bin: input file is output file' "$dir/cmd.err"
 
-# A FIFO as its own output is refused; two files on two tmpfs mounts (as root) are not one.
+# A FIFO as its own output is refused; two files on two tmpfs mounts (as root, in this test's
+# namespace) are not one.
 mkfifo "$dir/p" && (cd "$dir" && timeout 60 "$loader" "$exe" p 1<>p 2>p.err || echo $? >p_status)
 check "a FIFO as its own output: refused, status 1" sh -c "grep -qE '^morvalen: p: (cannot tell whether )?input file is output file' '$dir/p.err' && test \$(cat '$dir/p_status') = 1"
 if [ "$(id -u)" = 0 ] && mkdir "$dir/a" "$dir/b" && mount -t tmpfs tmpfs "$dir/a" && mount -t tmpfs tmpfs "$dir/b"; then
