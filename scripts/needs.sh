@@ -183,8 +183,8 @@ configure_wine32() {
 # fetch_root ARCH [--alone] PACKAGE...: prints the folder that holds PACKAGE... of Debian
 # architecture ARCH (NAME or NAME=VERSION) with what they depend on, or alone with --alone,
 # unpacked and merged under usr/. apt fetches them from this machine's own sources through
-# lists, state and cache of their own, of that architecture alone: nothing is added to dpkg or
-# installed. The folder is kept in the user's cache under what was asked for, so that a second
+# lists, state and cache of their own, of that architecture alone, and none of the machine's
+# pins, which are for what it installs: nothing is added to dpkg or installed. The folder is kept in the user's cache under what was asked for, so that a second
 # run, or a new clone, fetches nothing.
 fetch_root() {
     arch=$1 depends=true && shift
@@ -201,11 +201,12 @@ fetch_into() {
     arch=$1 depends=$2 state=$3 root=$4 && shift 4
     debs=$state/archives
     rm -rf "$debs" "$root.new"
-    mkdir -p "$state/lists/partial" "$debs/partial" "$root.new"
+    mkdir -p "$state/lists/partial" "$state/none" "$debs/partial" "$root.new"
     : >"$state/status"
     apt="apt-get -q -o APT::Architecture=$arch -o APT::Architectures=$arch
         -o Dir::State::Lists=$state/lists -o Dir::State::status=$state/status -o Dir::Cache=$state
-        -o Dir::Cache::archives=$debs -o Debug::NoLocking=1"
+        -o Dir::Cache::archives=$debs -o Dir::Etc::Preferences=$state/none/preferences
+        -o Dir::Etc::PreferencesParts=$state/none -o Debug::NoLocking=1"
     [ "$(id -u)" != 0 ] || apt="$apt -o APT::Sandbox::User=root"
     echo "Fetching $* for $arch ..." >&2
     $apt update >&2 || true # a list that fails (a mirror in mid-sync) is left out
