@@ -26,12 +26,14 @@ check "no platform header outside the platform files" sh -c '! grep -nE "^#inclu
 files=$(find src tests bench -name '*.cpp' -o -name '*.h' | sort)
 check "clang-format changes nothing" clang-format-$llvm --dry-run --Werror $files
 
-# Each compile database's sources, two at a time; what clang-tidy says goes to tidy.log.
+# Each compile database's sources, two at a time; what clang-tidy says goes to tidy.log. Each
+# run's words are sifted and written whole, as two runs' progress lines can cross mid-line.
 tidy() {
     python3 -c 'import json, sys
 print("\n".join(sorted({e["file"] for e in json.load(open(sys.argv[1]))})))' "$1/compile_commands.json" |
-        xargs -n 3 -P 2 clang-tidy-$llvm -p "$1" --quiet --warnings-as-errors='*' 2>&1 |
-        grep -v -e 'warnings generated' -e '^\[[0-9]*/[0-9]*] Processing file' >>"$build/tidy.log" || true
+        xargs -n 3 -P 2 sh -c 'said=$(clang-tidy-'$llvm' -p "$0" --quiet --warnings-as-errors="*" "$@" 2>&1 |
+            grep -v -e "warnings generated" -e "^\[[0-9]*/[0-9]*] Processing file")
+            [ -z "$said" ] || printf "%s\n" "$said"' "$1" >>"$build/tidy.log" || true
 }
 # The Windows sources, compiled for 64-bit Windows against the MinGW-w64 headers.
 windows=$build/lint-windows
