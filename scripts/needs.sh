@@ -154,7 +154,6 @@ backports_source() {
             for (i = 2; i <= NF; i++) if ($i == release) { $i = suite; print; exit } }'
 }
 
-
 # runs_i386: whether this kernel runs i386 programs itself, asked of the 32-bit Wine's loader.
 runs_i386() {
     "$(wine32_root)/usr/lib/ld-linux.so.2" --version >/dev/null 2>&1
@@ -184,8 +183,9 @@ configure_wine32() {
 # architecture ARCH (NAME or NAME=VERSION) with what they depend on, or alone with --alone,
 # unpacked and merged under usr/. apt fetches them from this machine's own sources through
 # lists, state and cache of their own, of that architecture alone, and none of the machine's
-# pins, which are for what it installs: nothing is added to dpkg or installed. The folder is kept in the user's cache under what was asked for, so that a second
-# run, or a new clone, fetches nothing.
+# pins, which are for what it installs: nothing is added to dpkg or installed. The folder is
+# kept in the user's cache under what was asked for, so that a second run, or a new clone,
+# fetches nothing.
 fetch_root() {
     arch=$1 depends=true && shift
     [ "$1" != --alone ] || { depends=false && shift; }
