@@ -1,7 +1,7 @@
 #!/bin/sh
 # Cross-builds morvalen.exe for one Windows target (i686 or x86_64) with warnings as errors,
 # checks from its headers that it is a console program of that target that needs no runtime
-# DLL, and packs the ZIP that holds it with the text copy of the manual. The dump tests are built beside it, in
+# DLL, and packs its ZIP with the text copy of the manual. The dump tests are built beside it, in
 # BUILD-tests, with the compiler whose threads GoogleTest needs, for wine_e2e.sh to run.
 # Without the cross compiler it reports itself skipped (77).
 set -eu
