@@ -196,7 +196,7 @@ fetch_root() {
     echo "$root"
 }
 
-# fetch_into ARCH DEPENDS APT ROOT PACKAGE...: fetch_root's work, with apt's own files in APT.
+# fetch_into ARCH DEPENDS APT ROOT PACKAGE...: fetch_root's work; APT holds apt's files while it runs.
 fetch_into() {
     arch=$1 depends=$2 state=$3 root=$4 && shift 4
     debs=$state/archives
@@ -224,5 +224,5 @@ fetch_into() {
         mkdir -p "$root.new/usr/$dir" && cp -a "$root.new/$dir/." "$root.new/usr/$dir/" &&
             rm -rf "${root:?}.new/$dir" || return 1
     done
-    rm -rf "$debs" "$root" && mv "$root.new" "$root" && touch "$root/.complete"
+    rm -rf "$state" "$root" && mv "$root.new" "$root" && touch "$root/.complete"
 }
