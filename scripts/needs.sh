@@ -196,11 +196,11 @@ fetch_root() {
     echo "$root"
 }
 
-# fetch_into ARCH DEPENDS APT ROOT PACKAGE...: fetch_root's work; APT holds apt's files while it runs.
+# fetch_into ARCH DEPENDS APT ROOT PACKAGE...: fetch_root's work; apt's files in APT until done.
 fetch_into() {
     arch=$1 depends=$2 state=$3 root=$4 && shift 4
     debs=$state/archives
-    rm -rf "$debs" "$root.new"
+    rm -rf "$state" "$root.new"
     mkdir -p "$state/lists/partial" "$state/none" "$debs/partial" "$root.new"
     : >"$state/status"
     apt="apt-get -q -o APT::Architecture=$arch -o APT::Architectures=$arch
