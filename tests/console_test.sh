@@ -28,6 +28,8 @@ for term in "" dumb; do
     check "TERM='$term': nothing reaches the terminal" sh -c "! grep -q '$esc' '$dir/tty.log'"
     check "TERM='$term': the output file holds the dump" grep -q '^0000    61 62 63 ' "$dir/out.txt"
 done
+TERM=dumb script -qec "'$bin' '$(printf 'nothere\033[31m\233\177\340\200\257\033]0;T\007')'" /dev/null </dev/null >"$dir/tty.log" || true
+check "a name on the terminal: shown escaped" grep -qF "Error:fopen  \$'nothere\x1b[31m\x9b\x7f\xe0\x80\xaf\x1b]0;T\x07'" "$dir/tty.log"
 
 # A clear sequence longer than any buffer reaches the terminal whole.
 printf 'long-clear|a terminal whose clear sequence is long,\n\tclear=\\E[H\\E[2J%s,\n' \

@@ -14,3 +14,12 @@ TEST(Console, ClearsEveryCell) {
     EXPECT_EQ(screen.cursor.X + 80 * screen.cursor.Y, 0);
     EXPECT_FALSE(screen.open);
 }
+
+// A character cut between two parts comes out whole when the second holds just what it lacks.
+TEST(Console, ACharacterCutBetweenParts) {
+    Fake fake;
+    with_fake(fake, [] {
+        return write_console(fake_output, "\xe6\x97", 2) | write_console(fake_output, "\xa5", 1);
+    });
+    EXPECT_EQ(fake.out, "\xe6\x97\xa5");
+}

@@ -253,7 +253,7 @@ TEST(Dump, TheOutputsEndEndsTheRun) {
 
 // Titles, headers, error lines, dump lines and "*" lines that land on every byte around the end
 // of the output buffer, into a pipe, a file and a terminal (the console on Windows), a character
-// of the names cut there; an error message past 4 KiB.
+// of the names cut there; an error message past 4 KiB; names escaped on a terminal and in messages.
 TEST(Run, TextsAcrossTheEndOfTheBuffer) {
     std::mt19937_64 random(5);
     for (const auto &[output, edge] :
@@ -263,7 +263,12 @@ TEST(Run, TextsAcrossTheEndOfTheBuffer) {
         std::string noise(16 * lines, '\0');
         for (char &byte : noise)
             byte = static_cast<char>(random());
-        const std::string noise_dump = reference_dump(noise), self(5000, 's');
+        const std::string noise_dump = reference_dump(noise),
+                          self = "$'\\" + std::string(5000, 's'),
+                          shown_self = "$'$\\'\\\\" + self.substr(3) + "'";
+        const std::string
+            gone = "\x9b\xc2\x9b\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\x1b",
+            shown = "$'\\x9b\\xc2\\x9b\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80\\x1b'";
         for (std::size_t shift = 1; shift <= 260; ++shift) {
             Fake fake;
             fake.files = {file_of(std::string(shift, 'n') + "\xf0\x9f\x98\x80", noise),
@@ -271,7 +276,7 @@ TEST(Run, TextsAcrossTheEndOfTheBuffer) {
             fake.output_file = 2; // the output itself, refused with a message past 4 KiB
             fake.in_process = true;
             fake.files[2].type = output;
-            std::vector<std::string> names = {"", fake.files[0].path, "missing", "runs", self};
+            std::vector<std::string> names = {"", fake.files[0].path, gone, "runs", self};
             std::vector<char *> arguments;
             arguments.reserve(names.size());
             for (std::string &name : names)
@@ -282,14 +287,16 @@ TEST(Run, TextsAcrossTheEndOfTheBuffer) {
                                                       arguments.data());
                                 }),
                       1);
+            const bool terminal = output == S_IFCHR; // where names are shown escaped
+            const std::string &missing = terminal ? shown : gone;
             ASSERT_EQ(fake.out, reference_header(names[1]) + noise_dump +
-                                    reference_header("missing") + reference_open_error("missing") +
+                                    reference_header(missing) + reference_open_error(missing) +
                                     reference_header("runs") +
-                                    reference_dump(std::string(48, 'A')) + reference_header(self))
+                                    reference_dump(std::string(48, 'A')) +
+                                    reference_header(terminal ? shown_self : self))
                 << "shift " << shift;
-            const bool refused = output != S_IFCHR;
             ASSERT_EQ(fake.err,
-                      refused ? "morvalen: " + self + ": input file is output file\n" : "");
+                      terminal ? "" : "morvalen: " + shown_self + ": input file is output file\n");
             ASSERT_TRUE(windows_face || static_cast<std::size_t>(fake.count[write_call]) ==
                                             fake.out.size() / edge + 1)
                 << "writes of the buffer's size";

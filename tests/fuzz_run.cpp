@@ -114,6 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         path.name =
             input.ConsumeBytesAsString(input.ConsumeIntegralInRange(1, long_name ? 5000 : 12));
         path.name = path.name.substr(0, path.name.find('\0'));
+        for (char &byte : path.name) // names shown escaped have rows of their own; these need none
+            byte = byte < ' ' || byte > '~' || byte == '$' ? '_' : byte;
         path.name += path.name.empty() ? "f" : "";
         path.kind = static_cast<Kind>(input.ConsumeIntegralInRange(0, kinds - 1));
         path.data = data_of(input);

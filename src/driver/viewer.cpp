@@ -10,7 +10,7 @@ namespace {
 
 void print_header_line(const char *path) {
     output_text(header_label, sizeof header_label - 1);
-    output_text(path);
+    output_name(path);
     output_end_line();
     output_end_line();
 }
@@ -19,7 +19,7 @@ void print_header_line(const char *path) {
 // starts one column in, and whoever reads the output may rely on it.
 void print_open_error(const char *path) {
     output_text("Error:fopen  ");
-    output_text(path);
+    output_name(path);
     output_end_line();
     output_text(" ");
 }

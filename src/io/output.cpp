@@ -1,6 +1,7 @@
 #include "output.h"
 
 #include "../system/system.h"
+#include "shown_name.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -80,23 +81,47 @@ void output_text(const char *text, std::size_t length) {
     }
 }
 
+void output_name(const char *name) {
+    if (system_output_is_terminal())
+        write_shown_name(
+            name, [](void *, const char *text, std::size_t length) { output_text(text, length); },
+            nullptr);
+    else
+        output_text(name);
+}
+
+namespace {
+
+// A message goes out in one write where it fits, so that it is not torn by other writers.
+struct Message {
+    char text[4096];
+    std::size_t length = 0;
+};
+
+void add_to_message(void *to, const char *piece, std::size_t left) {
+    auto &message = *static_cast<Message *>(to);
+    while (left > 0) {
+        if (message.length == sizeof message.text) {
+            system_write_error(message.text,
+                               message.length); // nowhere is left to report its failure
+            message.length = 0;
+        }
+        const std::size_t part = std::min(left, sizeof message.text - message.length);
+        std::memcpy(message.text + message.length, piece, part);
+        message.length += part;
+        piece += part;
+        left -= part;
+    }
+}
+
+} // namespace
+
 void report(const char *subject, const char *reason) {
     output_flush();
-    // The message goes out in one write where it fits, so that it is not torn by other writers.
-    char message[4096];
-    std::size_t length = 0;
-    for (const char *piece : {"morvalen: ", subject, ": ", reason, "\n"}) {
-        for (std::size_t left = std::strlen(piece); left > 0;) {
-            if (length == sizeof message) {
-                system_write_error(message, length); // nowhere is left to report its failure
-                length = 0;
-            }
-            const std::size_t part = std::min(left, sizeof message - length);
-            std::memcpy(message + length, piece, part);
-            length += part;
-            piece += part;
-            left -= part;
-        }
-    }
-    system_write_error(message, length);
+    Message message;
+    add_to_message(&message, "morvalen: ", 10);
+    write_shown_name(subject, add_to_message, &message);
+    for (const char *piece : {": ", reason, "\n"})
+        add_to_message(&message, piece, std::strlen(piece));
+    system_write_error(message.text, message.length);
 }

@@ -67,6 +67,11 @@ inline void output_line(const char *text, std::size_t length) {
     output_end_line();
 }
 
+// Writes `name`, a path from outside, as a person is shown names (shown_name.h) where standard
+// output is a terminal, and byte for byte anywhere else.
+void output_name(const char *name);
+
 // The one way the program speaks on standard error: "morvalen: SUBJECT: REASON", after the
-// output before it.
+// output before it. The subject, a path or the program's own words, is shown as a person is
+// shown names, whatever standard error is: a log of it is read on a terminal later.
 void report(const char *subject, const char *reason);

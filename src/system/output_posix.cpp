@@ -52,6 +52,12 @@ bool system_output_is_pipe() {
            (S_ISFIFO(output.st_mode) || S_ISSOCK(output.st_mode));
 }
 
+// Every terminal is a character device; so is /dev/null, where escapes harm nothing.
+bool system_output_is_terminal() {
+    struct stat output{};
+    return posix.fstat(STDOUT_FILENO, &output) == 0 && S_ISCHR(output.st_mode);
+}
+
 bool system_output_reader_gone() {
     return output_hung_up();
 }

@@ -61,6 +61,11 @@ bool system_output_is_pipe() {
     return win32.get_file_type(win32.get_std_handle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE;
 }
 
+bool system_output_is_terminal() {
+    DWORD mode = 0;
+    return win32.get_console_mode(win32.get_std_handle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 // The write end of a pipe sees it closing once the reader has gone. Where the system does not
 // say (Wine, for a pipe made by a Unix shell), the next write tells.
 bool system_output_reader_gone() {

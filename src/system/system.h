@@ -73,6 +73,10 @@ bool system_has_neon();
 // True when standard output is a pipe or a socket, whose reader takes small writes best.
 bool system_output_is_pipe();
 
+// True when standard output may be a terminal (on Windows, a console), which acts on what it is
+// sent: a name written there must not carry its controls.
+bool system_output_is_terminal();
+
 // True when standard output is a pipe whose reader has gone, or a socket or terminal whose other
 // end has hung up.
 bool system_output_reader_gone();
