@@ -26,6 +26,7 @@ order=big && [ "$2" != 1 ] || order=little
 header=$(echo "$@" $(od -An -tu2 -j16 -N4 --endian=$order "$build/morvalen"))
 echo "morvalen: ELF class, byte order, type and machine: $header"
 [ "$header" = "$expected" ] || { echo "expected: $expected" && exit 1; }
+. "$(dirname "$0")/checks.sh" && check_hardened "$build/morvalen" && finish
 
 ctest --test-dir "$build" -L behaviour --no-tests=error --output-on-failure
 # armhf again on a processor without NEON, where the lines come from the tables.

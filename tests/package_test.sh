@@ -22,6 +22,7 @@ cmake --build "$build" -j 2 >/dev/null
 
 cmake --install "$build" --prefix "$build/stage" >/dev/null
 check "install puts the program in bin/" test -x "$build/stage/bin/morvalen"
+check_hardened "$build/stage/bin/morvalen"
 check "install puts the manual page in share/man/man1/" \
     cmp "$build/stage/share/man/man1/morvalen.1" "$source/doc/morvalen.1"
 
