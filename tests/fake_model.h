@@ -67,7 +67,7 @@ struct Fake {
     bool reader_gone = false;
     bool output_volume_unknown = false; // no answer names the volume, as Wine's under tmpfs
     bool output_index_clash = false;    // the output has the first file's volume and index
-    bool same_times = false;            // every file created and written at one time
+    bool output_drive = false;          // the output's volume through a drive of its own
     bool hide_last_page = false;        // "no more data" where the last 4 KiB page holds data
     std::function<void()> during_hole_query;
     bool in_process = false;    // the program's end throws Ended; its errors are kept, unshown

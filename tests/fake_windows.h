@@ -34,6 +34,7 @@ BOOL failed_with(int error) {
                  : error == ENOSPC        ? ERROR_DISK_FULL
                  : error == EPIPE         ? ERROR_NO_DATA
                  : error == ENOENT        ? ERROR_FILE_NOT_FOUND
+                 : error == ENOTCONN      ? ERROR_PIPE_NOT_CONNECTED
                  : error == unnamed_error ? APPLICATION_ERROR_MASK | error
                                           : ERROR_GEN_FAILURE);
     return FALSE;
@@ -175,7 +176,8 @@ BOOL WINAPI fake_read_file(HANDLE file, LPVOID into, DWORD count, LPDWORD read, 
     if (got < 0)
         return failed_with(errno);
     *read = static_cast<DWORD>(got);
-    if (got > 0 || count == 0 || type_of(file) != S_IFIFO)
+    const auto &[index, position] = fake->open.at(fd_of(file)); // before the end: a message of none
+    if (got > 0 || count == 0 || type_of(file) != S_IFIFO || position < fake->files[index].size)
         return TRUE;
     SetLastError(ERROR_BROKEN_PIPE); // how a pipe ends
     return FALSE;
@@ -202,13 +204,16 @@ HANDLE WINAPI fake_get_std_handle(DWORD which) {
 int file_index(HANDLE file) {
     return file == fake_output && fake->output_index_clash ? 1 : index_of(file) + 1;
 }
+DWORD volume_of(HANDLE file) { // the output's may be through a drive of its own, as under Wine
+    return fake->output_volume_unknown ? 0 : file == fake_output && fake->output_drive ? 8 : 7;
+}
 
 BOOL WINAPI fake_get_file_information(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
     if (fails(fstat_call))
         return failed_with(errno);
     const int index = index_of(file);
     *information = {};
-    information->dwVolumeSerialNumber = fake->output_volume_unknown ? 0 : 7;
+    information->dwVolumeSerialNumber = volume_of(file);
     information->nFileIndexLow = static_cast<DWORD>(file_index(file));
     if (index < 0)
         return TRUE;
@@ -220,18 +225,12 @@ BOOL WINAPI fake_get_file_information(HANDLE file, LPBY_HANDLE_FILE_INFORMATION 
     return TRUE;
 }
 
-BOOL WINAPI fake_get_file_id(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID into, DWORD) {
+BOOL WINAPI fake_get_file_id(HANDLE file, FILE_INFO_BY_HANDLE_CLASS, LPVOID into, DWORD) {
     if (fails(file_id_call))
         return failed_with(errno);
-    if (kind == FileBasicInfo) { // created in one second, each file written at its own time
-        *static_cast<FILE_BASIC_INFO *>(into) = {};
-        static_cast<FILE_BASIC_INFO *>(into)->LastWriteTime.QuadPart =
-            fake->same_times ? 1 : index_of(file) + 2;
-        return TRUE;
-    }
     auto *id = static_cast<FILE_ID_INFO *>(into);
     *id = {};
-    id->VolumeSerialNumber = fake->output_volume_unknown ? 0 : 7;
+    id->VolumeSerialNumber = volume_of(file);
     id->FileId.Identifier[0] = static_cast<BYTE>(file_index(file));
     return TRUE;
 }
@@ -249,9 +248,12 @@ DWORD WINAPI fake_get_tick_count() {
     return static_cast<DWORD>(fake->now_ms);
 }
 
-bool fake_pipe_state(HANDLE pipe, ULONG *state) {
+// The output pipe is at its server's end where it is the input's own pipe, and at a client's
+// where another program reads it.
+bool fake_pipe_state(HANDLE pipe, ULONG *state, ULONG *end) {
     *state = fake->reader_gone ? pipe_closing_state : 3; // 3: connected
-    return pipe == fake_output && fake->output_type == S_IFIFO;
+    *end = pipe == fake_output && fake->output_file >= 0 ? pipe_server_end : 0;
+    return type_of(pipe) == S_IFIFO;
 }
 
 void fake_exit(int status) {

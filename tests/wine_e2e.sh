@@ -116,9 +116,9 @@ check "a closed pipe: no message" test ! -s "$dir/pipe.txt"
 mkfifo "$dir/zeros"
 cat /dev/zero >"$dir/zeros" 2>/dev/null &
 feeder=$!
-reader=$(dirname "$dump_tests")/reader_leaves.exe zeros=Z:$(echo "$dir" | tr / '\\')\\zeros
+peer=$(dirname "$dump_tests")/pipe_peer.exe zeros=Z:$(echo "$dir" | tr / '\\')\\zeros
 check "a reader that leaves a Windows pipe ends an endless run of zeros, status 1" \
-    sh -c "'$loader' '$reader' '$exe_in_wine $zeros' | tr -d '\\r' | grep -qx 'status 1'"
+    sh -c "'$loader' '$peer' leave '$exe_in_wine $zeros' 2>&1 | tr -d '\\r' | paste -sd ' ' | grep -qx 'status 1'"
 kill $feeder 2>/dev/null || true
 
 # The output file named as input, from a Unix shell and through cmd, is refused: it would grow
@@ -132,6 +132,15 @@ check "f >> f from a Unix shell: refused" grep -qE '^morvalen: self.bin: (cannot
 check "f >> f from a Unix shell: status 1" test "$(cat "$dir/self_status")" = 1
 (cd "$dir" && ulimit -f 2000 && "$loader" cmd /c "$exe_in_wine self.bin >> self.bin" 2>cmd.err) || true
 check "f >> f through cmd: refused" grep -qE '^morvalen: self.bin: (cannot tell whether )?input file is output file' "$dir/cmd.err"
+
+# A pipe served in messages, one of no bytes, is dumped whole when its server ends the connection;
+# its server's end as the output is refused at once, as is one file through two drives (hard links).
+(cd "$dir" && "$loader" "$peer" messages "$exe_in_wine \\\\.\\pipe\\morvalen" >served.txt 2>&1)
+check "a pipe's messages: all 35 bytes, status 0" sh -c "grep -q '^0020    65 73 2e  ' '$dir/served.txt' && grep -qx 'status 0.' '$dir/served.txt'"
+check "its own pipe's server end as output: refused, status 1" sh -c "timeout 60 '$loader' '$peer' own '$exe_in_wine \\\\.\\pipe\\morvalen' 2>&1 | tr -d '\\r' | paste -sd ' ' | grep -qx 'morvalen: .*input file is output file status 1'"
+mkdir "$dir/e" "$dir/g" && echo x >"$dir/e/g.txt" && ln "$dir/e/g.txt" "$dir/g/g.txt" && ln -s "$dir/e" "$prefix/dosdevices/e:" && ln -s "$dir/g" "$prefix/dosdevices/g:"
+"$loader" cmd /c "$exe_in_wine E:\\g.txt >> G:\\g.txt" 2>"$dir/drives.err" || true
+check "one file through two drives: refused, nothing dumped" sh -c "grep -q 'input file is output file' '$dir/drives.err' && ! grep -q '^0000' '$dir/e/g.txt'"
 
 # A FIFO as its own output is refused; two files on two tmpfs mounts (as root, in this test's
 # namespace) are not one.

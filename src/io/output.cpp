@@ -46,11 +46,19 @@ void prepare_output() {
     last_flush_ms = system_milliseconds();
 }
 
-void output_flush() {
+namespace {
+
+SystemError write_buffered() {
     const std::size_t length = static_cast<std::size_t>(output.cursor - output_buffer);
     output.cursor = output_buffer;
     last_flush_ms = system_milliseconds();
-    const SystemError error = length > 0 ? system_write_output(output_buffer, length) : no_error;
+    return length > 0 ? system_write_output(output_buffer, length) : no_error;
+}
+
+} // namespace
+
+void output_flush() {
+    const SystemError error = write_buffered();
     if (error != no_error)
         fail_output(error);
 }
@@ -101,9 +109,8 @@ struct Message {
 void add_to_message(void *to, const char *piece, std::size_t left) {
     auto &message = *static_cast<Message *>(to);
     while (left > 0) {
-        if (message.length == sizeof message.text) {
-            system_write_error(message.text,
-                               message.length); // nowhere is left to report its failure
+        if (message.length == sizeof message.text) { // nowhere is left to report a failure
+            system_write_error(message.text, message.length);
             message.length = 0;
         }
         const std::size_t part = std::min(left, sizeof message.text - message.length);
@@ -116,12 +123,16 @@ void add_to_message(void *to, const char *piece, std::size_t left) {
 
 } // namespace
 
+// The message goes out even where the output before it could not: a pipe whose only reader was
+// the input just refused has none left.
 void report(const char *subject, const char *reason) {
-    output_flush();
+    const SystemError error = write_buffered();
     Message message;
     add_to_message(&message, "morvalen: ", 10);
     write_shown_name(subject, add_to_message, &message);
     for (const char *piece : {": ", reason, "\n"})
         add_to_message(&message, piece, std::strlen(piece));
     system_write_error(message.text, message.length);
+    if (error != no_error)
+        fail_output(error);
 }

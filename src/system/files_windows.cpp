@@ -27,27 +27,14 @@ char16_t wide_path[32768];
 // Whether a file is the very file or pipe that standard output writes to.
 enum class Sameness : std::uint8_t { different, same, cannot_tell };
 
-// On Windows a volume and an index name one file. Wine gives every file under a Unix root one
-// volume, and two Unix file systems may hold the same index: their times tell those apart (the
-// creation time, which Wine gives to the second, the last write, or the last change), and on
-// Windows they change nothing.
-bool told_apart(HANDLE a, HANDLE b) {
-    FILE_BASIC_INFO one, other;
-    return win32.get_file_information_ex(a, FileBasicInfo, &one, sizeof one) != 0 &&
-           win32.get_file_information_ex(b, FileBasicInfo, &other, sizeof other) != 0 &&
-           (one.CreationTime.QuadPart != other.CreationTime.QuadPart ||
-            one.LastWriteTime.QuadPart != other.LastWriteTime.QuadPart ||
-            one.ChangeTime.QuadPart != other.ChangeTime.QuadPart);
-}
-
-// Volume 0 is none: Wine gives it where it knows no volume (a handle made from a Unix
-// descriptor, a file on tmpfs), and there an equal index may be another file's.
-Sameness judged(std::uint64_t volume, std::uint64_t other_volume, bool same_index, HANDLE a,
-                HANDLE b) {
-    const bool volumes_known = volume != 0 && other_volume != 0;
-    if (!same_index || (volumes_known && volume != other_volume) || told_apart(a, b))
+// A volume and an index name one file, whatever else differs: its times move as it is written,
+// by anyone, and tell nothing. The same index on volumes that differ or are unknown (volume 0,
+// as Wine gives a handle made from a Unix descriptor, or a file on tmpfs) may still be one file:
+// Wine shows one file through two drives with two serials.
+Sameness judged(std::uint64_t volume, std::uint64_t other_volume, bool same_index) {
+    if (!same_index)
         return Sameness::different;
-    return volumes_known ? Sameness::same : Sameness::cannot_tell;
+    return volume != 0 && volume == other_volume ? Sameness::same : Sameness::cannot_tell;
 }
 
 // Asks both handles the same way: by the volume and index of each (the file's `first`, when it
@@ -59,15 +46,24 @@ Sameness same_file(HANDLE a, const BY_HANDLE_FILE_INFORMATION *first, HANDLE b) 
     if (first != nullptr && win32.get_file_information(b, &second) != 0)
         return judged(first->dwVolumeSerialNumber, second.dwVolumeSerialNumber,
                       first->nFileIndexHigh == second.nFileIndexHigh &&
-                          first->nFileIndexLow == second.nFileIndexLow,
-                      a, b);
+                          first->nFileIndexLow == second.nFileIndexLow);
     FILE_ID_INFO one, other;
     if (win32.get_file_information_ex(a, FileIdInfo, &one, sizeof one) == 0)
         return first == nullptr ? Sameness::different : Sameness::cannot_tell;
     if (win32.get_file_information_ex(b, FileIdInfo, &other, sizeof other) == 0)
         return Sameness::cannot_tell;
     return judged(one.VolumeSerialNumber, other.VolumeSerialNumber,
-                  std::memcmp(&one.FileId, &other.FileId, sizeof one.FileId) == 0, a, b);
+                  std::memcmp(&one.FileId, &other.FileId, sizeof one.FileId) == 0);
+}
+
+// A pipe's two ends are its server's and a client's, and a pipe opened by name is opened at a
+// client's end: an output at a client's end (another program's pipe, whose writing end
+// CreatePipe makes a client's) is another pipe. At a server's end, or where the system does not
+// say, the output may be the other end of the input itself.
+Sameness same_pipe(HANDLE output) {
+    ULONG state = 0, end = 0;
+    return win32.pipe_state(output, &state, &end) && end != pipe_server_end ? Sameness::different
+                                                                            : Sameness::cannot_tell;
 }
 
 // Only a disk file or a pipe as output can be read back as input, and only as what it is.
@@ -78,7 +74,7 @@ SystemError refusal_as_output(HANDLE file, const BY_HANDLE_FILE_INFORMATION *inf
     const DWORD type = win32.get_file_type(output);
     if ((type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) || win32.get_file_type(file) != type)
         return no_error;
-    switch (same_file(file, information, output)) {
+    switch (type == FILE_TYPE_PIPE ? same_pipe(output) : same_file(file, information, output)) {
     case Sameness::same:
         return refused_as_output;
     case Sameness::cannot_tell:
@@ -124,17 +120,25 @@ SystemError system_close(SystemHandle handle) {
     return win32.close_handle(handle_of(handle)) != 0 ? no_error : last_error();
 }
 
+// A pipe ends when its writer has closed it (ERROR_BROKEN_PIPE), or a server has ended the
+// connection (ERROR_PIPE_NOT_CONNECTED); a read that delivers nothing from it is a message of no
+// bytes, and the next one goes on. From anything else, a read of nothing is the end.
 SystemError system_read(SystemHandle handle, unsigned char *into, std::size_t count,
                         std::size_t *got) {
     const DWORD part = count < largest_read ? static_cast<DWORD>(count) : largest_read;
     DWORD read = 0;
     *got = 0;
-    if (win32.read_file(handle_of(handle), into, part, &read, nullptr) != 0) {
-        *got = read;
-        return no_error;
+    while (win32.read_file(handle_of(handle), into, part, &read, nullptr) != 0) {
+        if (read > 0 || part == 0 || win32.get_file_type(handle_of(handle)) != FILE_TYPE_PIPE) {
+            *got = read;
+            return no_error;
+        }
     }
     const SystemError error = last_error();
-    return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? no_error : error; // the end
+    return error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED ||
+                   error == ERROR_HANDLE_EOF
+               ? no_error
+               : error;
 }
 
 // A sparse file lists the ranges it has stored from `position` to `size`; the first one that

@@ -70,9 +70,9 @@ bool system_output_is_terminal() {
 // say (Wine, for a pipe made by a Unix shell), the next write tells.
 bool system_output_reader_gone() {
     const HANDLE output = win32.get_std_handle(STD_OUTPUT_HANDLE);
-    ULONG state = 0;
-    return win32.get_file_type(output) == FILE_TYPE_PIPE && win32.pipe_state(output, &state) &&
-           state == pipe_closing_state;
+    ULONG state = 0, end = 0;
+    return win32.get_file_type(output) == FILE_TYPE_PIPE &&
+           win32.pipe_state(output, &state, &end) && state == pipe_closing_state;
 }
 
 // A failed write is all that tells the program, which then ends with status 1.

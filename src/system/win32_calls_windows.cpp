@@ -17,7 +17,7 @@ struct IoStatusBlock {
 using QueryInformationFile = LONG(WINAPI *)(HANDLE, IoStatusBlock *, void *, ULONG, int);
 constexpr int file_pipe_local_information = 24;
 
-bool pipe_state(HANDLE pipe, ULONG *state) {
+bool pipe_state(HANDLE pipe, ULONG *state, ULONG *end) {
     static const auto query = reinterpret_cast<QueryInformationFile>( // NOLINT
         reinterpret_cast<void (*)()>(
             GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
@@ -27,6 +27,7 @@ bool pipe_state(HANDLE pipe, ULONG *state) {
         query(pipe, &status, &information, sizeof information, file_pipe_local_information) < 0)
         return false;
     *state = information.state;
+    *end = information.end;
     return true;
 }
 

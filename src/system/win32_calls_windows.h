@@ -7,8 +7,10 @@
 
 #include <windows.h>
 
-// What the write end of a pipe knows of the other end (FILE_PIPE_CLOSING_STATE: it has gone).
+// What one end of a pipe knows of the other (FILE_PIPE_CLOSING_STATE: it has gone), and which
+// end it is itself: its server's, or a client's (FILE_PIPE_SERVER_END, FILE_PIPE_CLIENT_END).
 constexpr ULONG pipe_closing_state = 4;
+constexpr ULONG pipe_server_end = 1;
 
 struct Win32Calls {
     decltype(&CreateFileW) create_file;
@@ -29,9 +31,10 @@ struct Win32Calls {
     decltype(&FillConsoleOutputAttribute) fill_attributes;
     decltype(&SetConsoleCursorPosition) set_cursor_position;
     decltype(&GetTickCount) get_tick_count;
-    // The state of the pipe `pipe` as its own end sees it (NtQueryInformationFile with
-    // FilePipeLocalInformation); false where the system does not tell.
-    bool (*pipe_state)(HANDLE pipe, ULONG *state);
+    // The state of the pipe `pipe` as its own end sees it, and which end that is
+    // (NtQueryInformationFile with FilePipeLocalInformation); false where the system does not
+    // tell.
+    bool (*pipe_state)(HANDLE pipe, ULONG *state, ULONG *end);
     void (*exit)(int status);
 };
 
