@@ -1,8 +1,9 @@
 // Runs the built viewer on files written here and compares its whole output, standard error
 // and exit status with the golden files and with the reference dumper. MORVALEN_BIN names the
 // program; MORVALEN_RUNNER, when set, is a program that runs it (wine for the Windows build),
-// and then lines must end in CR LF. MORVALEN_UPDATE_GOLDEN=1 writes the golden files from the
-// output instead: read them well before committing them.
+// and then lines must end in CR LF. MORVALEN_UPDATE_GOLDEN=NAME (or =all) writes the golden file
+// of that case (or of every case) from the output of the program MORVALEN_BIN names, and of no
+// other: read it well before committing it.
 
 #include "reference.h"
 
@@ -159,8 +160,12 @@ TEST_P(Golden, OutputMatches) {
     }
     const Result result = run_viewer(scratch, c.args);
     const std::string golden = std::string(MORVALEN_GOLDEN_DIR) + "/" + c.golden + ".txt";
-    if (std::getenv("MORVALEN_UPDATE_GOLDEN") != nullptr) // to write a new case's file
+    const char *asked = std::getenv("MORVALEN_UPDATE_GOLDEN"), *bin = std::getenv("MORVALEN_BIN");
+    if (asked != nullptr && (std::string(asked) == "all" || std::string(asked) == c.golden)) {
+        ASSERT_NE(bin, nullptr) << "golden files come only from the program MORVALEN_BIN names";
         std::ofstream(golden, std::ios::binary) << result.out;
+        std::printf("wrote %s from %s\n", golden.c_str(), bin);
+    }
     EXPECT_EQ(result.out, read_file(golden));
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.err, under_wine && c.wine_err ? c.wine_err : c.err);

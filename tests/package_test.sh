@@ -85,4 +85,17 @@ check "the manual page has the copyright line" \
     sh -c "man -l '$source/doc/morvalen.1' 2>/dev/null | grep -q 'Copyright (c) 2026 the Morvalen developers'"
 cat "$build/groff.log" "$build/man.log"
 
+# The README's sample (around its "...") and the manual's example (run with sh -v) are the program's.
+awk '/^```$/ { inside = !inside; next } inside' "$source/README.md" >"$build/readme.txt"
+(cd "$source" && "$build/morvalen" samples/sample.bin) >"$build/sample.txt"
+cut=$(sed -n '/^\.\.\.$/=' "$build/readme.txt") && after=$(($(wc -l <"$build/readme.txt") - cut))
+{ head -n $((cut - 1)) "$build/sample.txt" && echo ... && tail -n $after "$build/sample.txt"; } >"$build/shown.txt"
+check "the README's sample is the program's" cmp "$build/readme.txt" "$build/shown.txt"
+sed -n '/^\.SH EXAMPLES/,/^\.fi/p' "$source/doc/morvalen.1" | sed '1,/^\.nf/d; /^\.fi/d; s/\\fB//g; s/\\fP//g
+    s/\\(rs/\\/g; s/\\-/-/g; s/ *$//' >"$build/example.txt"
+mkdir "$build/example" "$build/bin" && ln -s "$build/morvalen" "$build/bin/morvalen"
+sed -n 's/^ *\$ //p' "$build/example.txt" >"$build/example.sh" && sed 's/^\( *\)\$ /\1/' "$build/example.txt" >"$build/example.out"
+(cd "$build/example" && PATH="$build/bin:$PATH" sh -v ../example.sh 2>&1 | sed 's/ *$//' >../example.ran) || true
+check "the manual's example is the program's" cmp "$build/example.out" "$build/example.ran"
+
 finish
