@@ -46,7 +46,7 @@ struct Scratch {
         root = mkdtemp(name);
         mkdir(files().c_str(), 0755);
     }
-    ~Scratch() { std::system(("rm -rf " + shell_quoted(root)).c_str()); }
+    ~Scratch() { EXPECT_EQ(std::system(("rm -rf " + shell_quoted(root)).c_str()), 0); }
     std::string files() const { return root + "/files"; }
 };
 
