@@ -26,13 +26,21 @@ test_needs="$run_needs
     /usr/src/googletest/CMakeLists.txt=googletest autopkgtest=autopkgtest
     /usr/lib/wine/wine64=wine64 wineserver=wine
     qemu-i386=qemu-user qemu-arm=qemu-user qemu-aarch64=qemu-user qemu-s390x=qemu-user
-    i686-linux-gnu-g++=g++-i686-linux-gnu arm-linux-gnueabihf-g++=g++-arm-linux-gnueabihf
-    aarch64-linux-gnu-g++=g++-aarch64-linux-gnu s390x-linux-gnu-g++=g++-s390x-linux-gnu"
+    qemu-ppc64le=qemu-user i686-linux-gnu-g++=g++-i686-linux-gnu
+    arm-linux-gnueabihf-g++=g++-arm-linux-gnueabihf aarch64-linux-gnu-g++=g++-aarch64-linux-gnu
+    s390x-linux-gnu-g++=g++-s390x-linux-gnu arm-linux-gnueabi-g++=g++-arm-linux-gnueabi
+    powerpc64le-linux-gnu-g++=g++-powerpc64le-linux-gnu"
 bench_needs="$run_needs xxd=xxd hexdump=bsdextrautils /usr/bin/time=time valgrind=valgrind
     qemu-x86_64=qemu-user qemu-i386=qemu-user qemu-arm=qemu-user qemu-aarch64=qemu-user
-    qemu-s390x=qemu-user i686-linux-gnu-g++=g++-i686-linux-gnu
-    arm-linux-gnueabihf-g++=g++-arm-linux-gnueabihf aarch64-linux-gnu-g++=g++-aarch64-linux-gnu
-    s390x-linux-gnu-g++=g++-s390x-linux-gnu"
+    qemu-s390x=qemu-user qemu-ppc64le=qemu-user qemu-riscv64=qemu-user
+    i686-linux-gnu-g++=g++-i686-linux-gnu arm-linux-gnueabihf-g++=g++-arm-linux-gnueabihf
+    aarch64-linux-gnu-g++=g++-aarch64-linux-gnu s390x-linux-gnu-g++=g++-s390x-linux-gnu
+    arm-linux-gnueabi-g++=g++-arm-linux-gnueabi powerpc64le-linux-gnu-g++=g++-powerpc64le-linux-gnu
+    riscv64-linux-gnu-g++=g++-riscv64-linux-gnu"
+# The Linux cross targets the test command builds and tests, by Debian's names for them: the
+# architectures Debian 13 builds for, but riscv64 where the release's archive has no packages
+# for it (known_release adds it).
+cross_targets="i386 armhf arm64 s390x armel ppc64el"
 # Nothing of another architecture is installed: the Linux cross builds take each target's C and
 # C++ libraries from its cross compiler's own folder (/usr/TRIPLET, packages of architecture
 # all), and fetch_root below brings each target's terminfo and the 32-bit Wine into folders of
@@ -44,7 +52,11 @@ known_release() {
     release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
     case $release in
     bookworm) qemu_suite=bookworm-backports ;; # its own qemu-user, 7.2, cannot run the 32-bit Wine
-    trixie) qemu_suite="" ;;
+    trixie)
+        qemu_suite=""
+        cross_targets="$cross_targets riscv64"
+        test_needs="$test_needs qemu-riscv64=qemu-user riscv64-linux-gnu-g++=g++-riscv64-linux-gnu"
+        ;;
     *)
         echo "morvalen: the test command knows Debian 12 (bookworm) and 13 (trixie), not ${release:-this system}" >&2
         exit 1

@@ -14,8 +14,9 @@ LineFormat vector_way() {
     return __builtin_cpu_supports("ssse3") != 0 ? format_lines_by_ssse3 : nullptr;
 #elif defined(__aarch64__)
     return format_lines_by_neon; // every AArch64 processor has Advanced SIMD
-#elif defined(__arm__)
+#elif defined(__arm__) && defined(__ARM_PCS_VFP)
     // Built for the baseline that lacks NEON; the system tells whether this processor has it.
+    // Soft float (armel) takes no NEON at all.
     return system_has_neon() ? format_lines_by_neon : nullptr;
 #else
     return nullptr;
