@@ -37,9 +37,9 @@ bench_needs="$run_needs xxd=xxd hexdump=bsdextrautils /usr/bin/time=time valgrin
     aarch64-linux-gnu-g++=g++-aarch64-linux-gnu s390x-linux-gnu-g++=g++-s390x-linux-gnu
     arm-linux-gnueabi-g++=g++-arm-linux-gnueabi powerpc64le-linux-gnu-g++=g++-powerpc64le-linux-gnu
     riscv64-linux-gnu-g++=g++-riscv64-linux-gnu"
-# The Linux cross targets the test command builds and tests, by Debian's names for them: the
-# architectures Debian 13 builds for, but riscv64 where the release's archive has no packages
-# for it (known_release adds it).
+# The Linux cross targets the test command builds and tests, by Debian's names: the
+# architectures Debian 13 builds for besides amd64, the host's; riscv64 only on a release whose
+# archive has packages for it, where known_release adds it.
 cross_targets="i386 armhf arm64 s390x armel ppc64el"
 # Nothing of another architecture is installed: the Linux cross builds take each target's C and
 # C++ libraries from its cross compiler's own folder (/usr/TRIPLET, packages of architecture

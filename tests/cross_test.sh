@@ -1,8 +1,8 @@
 #!/bin/sh
 # Cross-builds the viewer and its tests for one Linux target (one of cross_targets in
 # scripts/needs.sh) with warnings as errors, checks that the program is built for that target,
-# and runs the behaviour tests under qemu-user, armhf's both with NEON and without. Release, without sanitizers:
-# LeakSanitizer spins at exit under qemu.
+# and runs the behaviour tests under qemu-user, armhf's both with NEON and without. Release,
+# without sanitizers: LeakSanitizer spins at exit under qemu.
 # The target's terminfo comes from its own packages, alone: its C library is the cross
 # compiler's.
 set -eu
